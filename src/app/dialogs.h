@@ -1,0 +1,27 @@
+// The program's modal questions and boxes, and its ending: one seam, so that tests can answer.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+inline constexpr char16_t kAppTitle[] = u"Lumidesk";
+
+class Dialogs
+{
+public:
+    enum class Icon { Question, Exclamation, Critical };
+
+    virtual ~Dialogs() = default;
+
+    // A message box with an OK button. `detail` is a second, smaller text; may be empty.
+    virtual void message(Icon icon, const QString &title, const QString &text,
+                         const QString &detail = {}) = 0;
+    // A question with Yes (the default) and No; true for Yes.
+    virtual bool askYesNo(const QString &title, const QString &text) = 0;
+    // An input box with OK and Cancel, the default answer selected. Cancel gives nullopt.
+    virtual std::optional<QString> input(const QString &title, const QString &prompt,
+                                         const QString &defaultAnswer) = 0;
+    // Ends the program at once: no further handler runs. Returns only in tests; callers
+    // return straight after it.
+    virtual void endProgram(int exitCode) = 0;
+};

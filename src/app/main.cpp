@@ -1,0 +1,19 @@
+// Lumidesk: a control panel for a DMX512 interface card on a serial port.
+#include "app/mdiform1.h"
+#include "app/qtdialogs.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Lumidesk"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+    QtDialogs dialogs;
+    MDIForm1 frame(dialogs, systemPortMap());
+    dialogs.setParentWidget(&frame);
+    if (!frame.MDIForm_Load())
+        return 1;
+    frame.show();
+    return app.exec();
+}

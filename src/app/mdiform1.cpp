@@ -1,0 +1,211 @@
+// The main frame: toolbar, menus, the card link and the workspace of control windows.
+#include "mdiform1.h"
+
+#include "controls/controlregistry.h"
+#include "dialogs.h"
+#include "frmhelp.h"
+#include "svgimage.h"
+#include "twips.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString appTitle()
+{
+    return QString::fromUtf16(kAppTitle);
+}
+
+} // namespace
+
+MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
+    : QMainWindow(parent)
+    , m_dialogs(dialogs)
+    , m_link(std::move(portMap))
+{
+    setObjectName(QStringLiteral("MDIForm1"));
+    setWindowTitle(appTitle());
+    setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+
+    auto *central = new QWidget(this);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_picture1 = new QWidget(central);
+    m_picture1->setObjectName(QStringLiteral("Picture1"));
+    m_picture1->setFixedHeight(twips(360));
+    m_picture1->setAutoFillBackground(true);
+    m_picture1->setBackgroundRole(QPalette::Button);
+    column->addWidget(m_picture1);
+    m_area = new QMdiArea(central);
+    m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    column->addWidget(m_area, 1);
+    setCentralWidget(central);
+
+    m_registry = new ControlRegistry(m_area, m_dialogs, *this, this, this);
+    buildToolbar();
+    buildMenus();
+
+    // Queued: the box must not open inside the serial port's own error handling.
+    connect(&m_link, &CardLink::lost, this, &MDIForm1::onLinkLost, Qt::QueuedConnection);
+
+    // The client area below the menu bar is 9564 x 7680 twips.
+    resize(twips(9564), twips(7680) + menuBar()->sizeHint().height());
+    move(twips(1128), twips(708));
+}
+
+MDIForm1::~MDIForm1() = default;
+
+bool MDIForm1::MDIForm_Load()
+{
+    m_registry->resetPlacement();
+    const int port = 1;
+    m_registry->dimensionRegistries();
+    m_link.setCommPort(port);
+    const std::optional<int> opened = OpenCOM(port);
+    if (!opened)
+        return false;
+    // Pressing the button runs the selection: close, reopen, lamp lit.
+    m_optCommSelect->button(*opened)->setChecked(true);
+    optCommSelect_Click(*opened);
+    return true;
+}
+
+std::optional<int> MDIForm1::OpenCOM(int port)
+{
+    if (m_link.portOpen())
+        m_link.setPortOpen(false);
+    QStringList answers;
+    for (;;) {
+        m_link.setCommPort(port);
+        const OpenOutcome outcome = m_link.setPortOpen(true);
+        if (outcome.ok())
+            return port;
+        if (outcome.failure != PortFailure::NoSuchPort && outcome.failure != PortFailure::Held)
+            return port; // the selection that follows reports it
+        answers << QStringLiteral("COM%1: %2").arg(port).arg(outcome.reason);
+        ++port;
+        if (port >= 5) {
+            m_dialogs.message(Dialogs::Icon::Critical, QStringLiteral("Fatal Error"),
+                              QStringLiteral("A valid COM port cannot be found"),
+                              answers.join(u'\n'));
+            endAtOnce(1);
+            return std::nullopt;
+        }
+    }
+}
+
+void MDIForm1::optCommSelect_Click(int index)
+{
+    if (m_link.portOpen())
+        m_link.setPortOpen(false);
+    m_link.setCommPort(index);
+    const OpenOutcome outcome = m_link.setPortOpen(true);
+    if (!outcome.ok()) {
+        // The button stays down, so that the lamp retries this port.
+        reportOpenFailure(index, outcome);
+        return;
+    }
+    showLamp(true);
+}
+
+void MDIForm1::imgConnection_Status_Click(int)
+{
+    // The lamp shows what the program last did to the port; it decides from that alone.
+    if (!m_lamps[0]->isHidden()) {
+        showLamp(true);
+        const OpenOutcome outcome = m_link.setPortOpen(true);
+        if (!outcome.ok())
+            reportOpenFailure(m_link.commPort(), outcome);
+    } else if (!m_lamps[1]->isHidden()) {
+        showLamp(false);
+        m_link.setPortOpen(false);
+    }
+}
+
+void MDIForm1::reportOpenFailure(int port, const OpenOutcome &outcome)
+{
+    showLamp(false);
+    m_dialogs.message(Dialogs::Icon::Critical, appTitle(),
+                      QStringLiteral("COM%1 cannot be opened: %2").arg(port).arg(outcome.reason));
+}
+
+void MDIForm1::onLinkLost(int port, const QString &reason)
+{
+    showLamp(false);
+    m_dialogs.message(Dialogs::Icon::Critical, appTitle(),
+                      QStringLiteral("COM%1 was lost: %2").arg(port).arg(reason));
+}
+
+void MDIForm1::showLamp(bool lit)
+{
+    m_lamps[lit ? 0 : 1]->hide();
+    m_lamps[lit ? 1 : 0]->show();
+}
+
+void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)
+{
+    switch (m_link.SendChannelFrame(channel, value)) {
+    case CardLink::SendOutcome::BadChannel:
+        m_dialogs.message(Dialogs::Icon::Exclamation, appTitle(),
+                          QStringLiteral("The channel \"%1\" cannot be sent: it must be a number "
+                                         "from 0 to 255.")
+                                  .arg(channel));
+        break;
+    case CardLink::SendOutcome::BadValue:
+        m_dialogs.message(Dialogs::Icon::Exclamation, appTitle(),
+                          QStringLiteral("The level \"%1\" cannot be sent: it must be a number "
+                                         "from 0 to 255.")
+                                  .arg(value));
+        break;
+    case CardLink::SendOutcome::Sent:
+    case CardLink::SendOutcome::PortClosed:
+        break;
+    }
+}
+
+void MDIForm1::cmdExit_Click()
+{
+    if (m_dialogs.askYesNo(QStringLiteral("Exit?"),
+                           QStringLiteral("Please confirm that you wish to exit")))
+        endAtOnce(0);
+}
+
+void MDIForm1::cmdHelp_Click()
+{
+    if (!m_help)
+        m_help = new frmHelp(this);
+    m_help->showOver(this);
+}
+
+void MDIForm1::mnuNew_Slider_Click()
+{
+    m_registry->mnuNew_Slider_Click();
+}
+
+void MDIForm1::mnuNew_Preset_Click()
+{
+    m_registry->mnuNew_Preset_Click();
+}
+
+void MDIForm1::closeEvent(QCloseEvent *event)
+{
+    // The close box ends the program without asking.
+    event->accept();
+    endAtOnce(0);
+}
+
+void MDIForm1::endAtOnce(int exitCode)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_link.setPortOpen(false);
+    m_dialogs.endProgram(exitCode);
+}

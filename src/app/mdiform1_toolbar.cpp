@@ -1,0 +1,104 @@
+// The main frame's toolbar strip and menu bar.
+#include "mdiform1.h"
+
+#include "svgimage.h"
+#include "twips.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QMenuBar>
+#include <QToolButton>
+
+QAbstractButton *MDIForm1::optCommSelect(int index) const
+{
+    return m_optCommSelect->button(index);
+}
+
+void MDIForm1::buildToolbar()
+{
+    // Everything sits at fixed places in a 360-twip strip that clips what reaches past it.
+    m_optCommSelect = new QButtonGroup(this);
+    m_optCommSelect->setExclusive(true);
+    QFont portFont = font();
+    portFont.setBold(true);
+    portFont.setPointSizeF(7.8);
+    for (int n = 1; n <= kPorts; ++n) {
+        auto *button = new QToolButton(m_picture1);
+        button->setObjectName(QStringLiteral("optCommSelect%1").arg(n));
+        button->setText(QString::number(n));
+        button->setFont(portFont);
+        button->setCheckable(true);
+        button->setGeometry(twipsRect(375 * (n - 1), 0, 375, 375));
+        button->setToolTip(QStringLiteral("Use COM%1 to send data").arg(n));
+        button->setAccessibleName(QStringLiteral("COM%1").arg(n));
+        button->setFocusPolicy(Qt::StrongFocus);
+        m_optCommSelect->addButton(button, n);
+    }
+    // A click on the button already down runs the selection again: that is how an operator
+    // reconnects.
+    connect(m_optCommSelect, &QButtonGroup::idClicked, this, &MDIForm1::optCommSelect_Click);
+
+    const QStringList lamps{QStringLiteral(":/icons/lamp-off.svg"),
+                            QStringLiteral(":/icons/lamp-on.svg")};
+    for (int i = 0; i < 2; ++i) {
+        auto *lamp = new SvgImage(lamps[i], m_picture1);
+        lamp->setObjectName(QStringLiteral("imgConnection_Status%1").arg(i));
+        lamp->setGeometry(twipsRect(1872, -48, 384, 384));
+        lamp->setToolTip(QStringLiteral("Toggle the COM port status (open/closed)"));
+        lamp->setAccessibleName(i == 0 ? QStringLiteral("COM port closed")
+                                       : QStringLiteral("COM port open"));
+        lamp->setFocusPolicy(Qt::StrongFocus);
+        lamp->setCursor(Qt::PointingHandCursor);
+        connect(lamp, &SvgImage::clicked, this, [this, i] { imgConnection_Status_Click(i); });
+        m_lamps[i] = lamp;
+    }
+    m_lamps[1]->hide();
+
+    m_frame1 = new QFrame(m_picture1);
+    m_frame1->setObjectName(QStringLiteral("Frame1"));
+    m_frame1->setFrameShape(QFrame::Box);
+    m_frame1->setFrameShadow(QFrame::Sunken);
+    m_frame1->setGeometry(twipsRect(2400, -120, 975, 615));
+
+    m_cmdHelp = new QToolButton(m_frame1);
+    m_cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    m_cmdHelp->setGeometry(twipsRect(120, 120, 375, 375));
+    m_cmdHelp->setIcon(QIcon(QStringLiteral(":/icons/help.svg")));
+    m_cmdHelp->setIconSize(QSize(20, 22));
+    m_cmdHelp->setToolTip(QStringLiteral("How to use Lumidesk"));
+    m_cmdHelp->setAccessibleName(QStringLiteral("Help"));
+    m_cmdHelp->setFocusPolicy(Qt::StrongFocus);
+    connect(m_cmdHelp, &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
+
+    m_cmdExit = new QToolButton(m_frame1);
+    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    m_cmdExit->setGeometry(twipsRect(480, 120, 375, 375));
+    m_cmdExit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
+    m_cmdExit->setIconSize(QSize(20, 22));
+    m_cmdExit->setToolTip(QStringLiteral("Exit Application"));
+    m_cmdExit->setAccessibleName(QStringLiteral("Exit"));
+    m_cmdExit->setFocusPolicy(Qt::StrongFocus);
+    connect(m_cmdExit, &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+}
+
+void MDIForm1::buildMenus()
+{
+    QMenu *mnuNew = menuBar()->addMenu(QStringLiteral("&New"));
+    mnuNew->setObjectName(QStringLiteral("mnuNew"));
+    QAction *slider = mnuNew->addAction(QStringLiteral("&Slider"));
+    slider->setObjectName(QStringLiteral("mnuNew_Slider"));
+    slider->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(slider, &QAction::triggered, this, &MDIForm1::mnuNew_Slider_Click);
+    QAction *preset = mnuNew->addAction(QStringLiteral("&Preset"));
+    preset->setObjectName(QStringLiteral("mnuNew_Preset"));
+    preset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click);
+
+    // Help and Exit are commands on the menu bar itself.
+    QAction *help = menuBar()->addAction(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    connect(help, &QAction::triggered, this, &MDIForm1::mnuHelp_Click);
+    QAction *exit = menuBar()->addAction(QStringLiteral("E&xit"));
+    exit->setObjectName(QStringLiteral("mnuExit"));
+    connect(exit, &QAction::triggered, this, &MDIForm1::mnuExit_Click);
+}

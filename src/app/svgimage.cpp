@@ -1,0 +1,41 @@
+// A picture drawn from SVG at the screen's own resolution, optionally clickable.
+#include "svgimage.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+SvgImage::SvgImage(const QString &resource, QWidget *parent)
+    : QWidget(parent)
+    , m_renderer(resource)
+{
+}
+
+void SvgImage::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    m_renderer.render(&painter, QRectF(rect()));
+    if (hasFocus()) {
+        // A visible focus mark for keyboard users; the picture itself has no frame.
+        painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
+}
+
+void SvgImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+void SvgImage::keyPressEvent(QKeyEvent *event)
+{
+    if (focusPolicy() != Qt::NoFocus
+        && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return
+            || event->key() == Qt::Key_Enter)) {
+        emit clicked();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

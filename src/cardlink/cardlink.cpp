@@ -1,0 +1,90 @@
+// The one serial connection to the card: line settings, opening, and the two-byte frame.
+#include "cardlink.h"
+
+#include "channelframe.h"
+
+CardLink::CardLink(PortMap portMap, QObject *parent)
+    : QObject(parent)
+    , m_portMap(std::move(portMap))
+{
+    connect(&m_port, &QSerialPort::errorOccurred, this, &CardLink::onError);
+}
+
+void CardLink::setCommPort(int comNumber)
+{
+    m_commPort = comNumber;
+}
+
+OpenOutcome CardLink::setPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen()) {
+            // close() drops what is still queued; the last frame belongs on the wire.
+            m_port.flush();
+            m_port.close();
+        }
+        return {};
+    }
+    if (m_port.isOpen())
+        return {};
+
+    const QString device = m_portMap ? m_portMap(m_commPort) : QString();
+    if (device.isEmpty()) {
+        return {PortFailure::NoSuchPort,
+                QStringLiteral("there is no such port on this computer")};
+    }
+    if (OpenOutcome seen = PortProbe::beforeOpen(device); !seen.ok())
+        return seen;
+
+    m_port.setPortName(device);
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // Nothing is ever read from the card.
+    if (!m_port.open(QIODevice::WriteOnly))
+        return PortProbe::afterFailedOpen(device, m_port.error(), m_port.errorString());
+    return {};
+}
+
+void CardLink::Output(quint8 byte)
+{
+    const char c = char(byte);
+    m_port.write(&c, 1);
+}
+
+CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const QString &value)
+{
+    if (!m_port.isOpen())
+        return SendOutcome::PortClosed;
+    const std::optional<quint8> channelByte = ChannelFrame::strictByte(channel);
+    if (!channelByte)
+        return SendOutcome::BadChannel;
+    const std::optional<quint8> valueByte = ChannelFrame::strictByte(value);
+    if (!valueByte)
+        return SendOutcome::BadValue;
+    Output(*channelByte);
+    if (m_port.isOpen()) // a write error closes the port
+        Output(*valueByte);
+    // Hand both bytes to the driver now rather than at the next turn of the event loop.
+    if (m_port.isOpen())
+        m_port.flush();
+    return SendOutcome::Sent;
+}
+
+void CardLink::onError(QSerialPort::SerialPortError error)
+{
+    // QSerialPort repeats a device error until the port is closed, and close() raises an
+    // error of its own: handle the first one, once.
+    if (m_handlingLoss || !m_port.isOpen())
+        return;
+    if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError)
+        return;
+    m_handlingLoss = true;
+    const QString reason = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+    m_port.close();
+    m_port.clearError();
+    m_handlingLoss = false;
+    emit lost(m_commPort, reason);
+}

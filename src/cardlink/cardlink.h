@@ -1,0 +1,44 @@
+// The one serial connection to the card: line settings, opening, and the two-byte frame.
+#pragma once
+
+#include "portmap.h"
+#include "portprobe.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+class CardLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class SendOutcome { Sent, PortClosed, BadChannel, BadValue };
+
+    explicit CardLink(PortMap portMap, QObject *parent = nullptr);
+
+    // The three operations the rest of the program uses.
+    void setCommPort(int comNumber);
+    int commPort() const { return m_commPort; }
+    bool portOpen() const { return m_port.isOpen(); }
+    OpenOutcome setPortOpen(bool open);
+    void Output(quint8 byte);
+
+    // Sends one change: the channel byte, then the value byte. Both texts are converted
+    // before either byte is written, because a lone channel byte would pair every later
+    // byte wrongly on the card (the line has no start marker).
+    SendOutcome SendChannelFrame(const QString &channel, const QString &value);
+
+    QString devicePath() const { return m_port.portName(); }
+
+signals:
+    // The open port failed under us (an adapter pulled out). The port is closed already.
+    void lost(int comNumber, const QString &reason);
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+
+    PortMap m_portMap;
+    QSerialPort m_port;
+    int m_commPort = 1;
+    bool m_handlingLoss = false;
+};

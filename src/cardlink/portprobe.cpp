@@ -1,0 +1,158 @@
+// Why a serial device cannot be had, in words an operator can act on.
+#include "portprobe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace PortProbe {
+
+namespace {
+
+#ifdef Q_OS_UNIX
+QString groupOf(const QString &devicePath)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(devicePath).constData(), &st) != 0)
+        return {};
+    if (const struct group *g = ::getgrgid(st.st_gid))
+        return QString::fromLocal8Bit(g->gr_name);
+    return QString::number(st.st_gid);
+}
+
+OpenOutcome permissionDenied(const QString &devicePath)
+{
+    const QString group = groupOf(devicePath);
+    return {PortFailure::Held,
+            QStringLiteral("permission denied on %1: your user must join the group %2 that owns "
+                           "it, then log out and in again")
+                    .arg(devicePath, group.isEmpty() ? QStringLiteral("dialout") : group)};
+}
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+#endif
+
+OpenOutcome noSuchDevice(const QString &devicePath)
+{
+    return {PortFailure::NoSuchPort, QStringLiteral("there is no such device (%1)").arg(devicePath)};
+}
+
+OpenOutcome inUse(const QString &devicePath)
+{
+    QString who;
+    if (const auto owner = lockOwner(devicePath)) {
+        who = owner->name.isEmpty()
+                ? QStringLiteral(" (process %1)").arg(owner->pid)
+                : QStringLiteral(" (process %1, %2)").arg(owner->pid).arg(owner->name);
+    }
+    return {PortFailure::Held,
+            QStringLiteral("%1 is in use by another program%2").arg(devicePath, who)};
+}
+
+} // namespace
+
+std::optional<LockOwner> lockOwner(const QString &devicePath)
+{
+#ifdef Q_OS_UNIX
+    // Lock files name the device below /dev with slashes turned into underscores
+    // (LCK..ttyUSB0, LCK..pts_3); some programs use the bare file name.
+    QString relative = devicePath;
+    if (relative.startsWith(QLatin1String("/dev/")))
+        relative = relative.mid(5);
+    const QStringList names{relative.replace(u'/', u'_'), QFileInfo(devicePath).fileName()};
+    const QStringList dirs{QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
+                           QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+                           QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
+    for (const QString &dir : dirs) {
+        for (const QString &name : names) {
+            QFile lock(dir + QStringLiteral("/LCK..") + name);
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            // UUCP locks hold the pid as ten blank-padded digits or as four binary bytes;
+            // Qt's own hold it as the first of several lines.
+            const QByteArray data = lock.read(128);
+            bool ok = false;
+            qint64 pid = data.split('\n').value(0).trimmed().toLongLong(&ok);
+            if (!ok && data.size() == 4)
+                pid = *reinterpret_cast<const qint32 *>(data.constData());
+            if (!processAlive(pid))
+                continue;
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            QString program;
+            if (comm.open(QIODevice::ReadOnly))
+                program = QString::fromLocal8Bit(comm.readAll().trimmed());
+            return LockOwner{pid, program};
+        }
+    }
+#else
+    Q_UNUSED(devicePath);
+#endif
+    return std::nullopt;
+}
+
+OpenOutcome beforeOpen(const QString &devicePath)
+{
+#ifdef Q_OS_UNIX
+    if (!QFileInfo::exists(devicePath))
+        return noSuchDevice(devicePath);
+    const QByteArray path = QFile::encodeName(devicePath);
+    if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return permissionDenied(devicePath);
+    // Qt honours only its own lock files; another program's UUCP lock is a claim too.
+    if (const auto owner = lockOwner(devicePath); owner && owner->pid != qint64(::getpid()))
+        return inUse(devicePath);
+    // Root passes through another program's exclusive access, so look for it first.
+    // Closing this descriptor leaves the other program's flag alone: it is not the last one.
+    if (::geteuid() == 0) {
+        const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            int exclusive = 0;
+#ifdef TIOCGEXCL
+            if (::ioctl(fd, TIOCGEXCL, &exclusive) != 0)
+                exclusive = 0;
+#endif
+            ::close(fd);
+            if (exclusive)
+                return inUse(devicePath);
+        }
+    }
+#else
+    Q_UNUSED(devicePath);
+#endif
+    return {};
+}
+
+OpenOutcome afterFailedOpen(const QString &devicePath, QSerialPort::SerialPortError error,
+                            const QString &errorString)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return noSuchDevice(devicePath);
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_UNIX
+        if (::access(QFile::encodeName(devicePath).constData(), R_OK | W_OK) != 0
+            && errno == EACCES)
+            return permissionDenied(devicePath);
+#endif
+        // A held port answers "access denied" on Windows, and a lock or exclusive access
+        // answers the same way here.
+        return inUse(devicePath);
+    default:
+        return {PortFailure::Other, QStringLiteral("%1: %2").arg(devicePath, errorString)};
+    }
+}
+
+} // namespace PortProbe

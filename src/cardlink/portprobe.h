@@ -1,0 +1,43 @@
+// Why a serial device cannot be had, in words an operator can act on.
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+#include <optional>
+
+enum class PortFailure {
+    None,
+    NoSuchPort, // the device is absent
+    Held,       // the device exists but cannot be had: in use, locked or permission denied
+    Other,
+};
+
+struct OpenOutcome
+{
+    PortFailure failure = PortFailure::None;
+    QString reason; // for the operator; names the device
+    bool ok() const { return failure == PortFailure::None; }
+};
+
+namespace PortProbe {
+
+struct LockOwner
+{
+    qint64 pid = 0;
+    QString name; // the program's name, when the system tells it
+};
+
+// A live UUCP lock on the device (LCK..NAME in one of the lock directories Linux uses).
+// A lock whose process is gone is stale and does not count.
+std::optional<LockOwner> lockOwner(const QString &devicePath);
+
+// Looks at the device before it is opened: absent, permission denied, locked by another
+// program, or set to exclusive access by one. Returns a None outcome when nothing stands
+// in the way.
+OpenOutcome beforeOpen(const QString &devicePath);
+
+// Turns QSerialPort's open error into the operator's terms.
+OpenOutcome afterFailedOpen(const QString &devicePath, QSerialPort::SerialPortError error,
+                            const QString &errorString);
+
+} // namespace PortProbe

@@ -1,0 +1,36 @@
+// The dialog in which the ten presets of a new preset window are named and given levels.
+#pragma once
+
+#include <QDialog>
+#include <array>
+
+class QLineEdit;
+class QPushButton;
+
+class Preset_Details : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kRows = 10;
+    static constexpr int kNameLength = 7;
+
+    explicit Preset_Details(QWidget *parent = nullptr);
+
+    QLineEdit *Preset_Name(int i) const { return m_names[i]; }
+    QLineEdit *Preset_Value(int i) const { return m_values[i]; }
+    QPushButton *OK_Button() const { return m_ok; }
+
+    void OK_Button_Click();
+
+    // Every way out hides the dialog as OK does: New > Preset goes on and reads the rows.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    std::array<QLineEdit *, kRows> m_names {};
+    std::array<QLineEdit *, kRows> m_values {};
+    QPushButton *m_ok;
+};

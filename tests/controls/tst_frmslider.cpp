@@ -1,0 +1,4 @@
+#include <QTest>
+class Tst : public QObject { Q_OBJECT private slots: void placeholder() { QVERIFY(true); } };
+QTEST_MAIN(Tst)
+#include "tst_frmslider.moc"

@@ -1,0 +1,42 @@
+// Answers the program's questions from a script and records every box and ending.
+#include "fakedialogs.h"
+
+QList<FakeDialogs::Shown> FakeDialogs::messages() const
+{
+    QList<Shown> result;
+    for (const Shown &s : shown) {
+        if (s.kind == Shown::Message)
+            result.append(s);
+    }
+    return result;
+}
+
+void FakeDialogs::message(Icon icon, const QString &title, const QString &text,
+                          const QString &detail)
+{
+    shown.append({Shown::Message, icon, title, text, detail, {}});
+    if (onMessage)
+        onMessage(shown.last());
+}
+
+bool FakeDialogs::askYesNo(const QString &title, const QString &text)
+{
+    shown.append({Shown::Question, Icon::Question, title, text, {}, {}});
+    return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
+}
+
+std::optional<QString> FakeDialogs::input(const QString &title, const QString &prompt,
+                                          const QString &defaultAnswer)
+{
+    shown.append({Shown::Input, Icon::Question, title, prompt, {}, defaultAnswer});
+    if (inputAnswers.isEmpty()) {
+        ranOutOfAnswers = true;
+        return QStringLiteral("1");
+    }
+    return inputAnswers.takeFirst();
+}
+
+void FakeDialogs::endProgram(int exitCode)
+{
+    endings.append(exitCode);
+}

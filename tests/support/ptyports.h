@@ -20,6 +20,7 @@ public:
 
     // The port's device does not exist.
     void makeMissing(int com) { m_missing[com - 1] = true; }
+    void restore(int com) { m_missing[com - 1] = false; }
     // Another handle holds the port open, as another program would.
     void hold(int com);
     void release(int com);

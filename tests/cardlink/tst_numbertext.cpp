@@ -1,4 +1,0 @@
-#include <QTest>
-class Tst : public QObject { Q_OBJECT private slots: void placeholder() { QVERIFY(true); } };
-QTEST_MAIN(Tst)
-#include "tst_numbertext.moc"

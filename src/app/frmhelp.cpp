@@ -39,8 +39,11 @@ frmHelp::frmHelp(QWidget *parent)
     captionFont.setBold(true);
     captionFont.setPointSizeF(13.8);
     frame->setFont(captionFont);
-    // The caption's font is the frame's own; everything inside keeps the normal font.
-    const QFont normal = font();
+    // The caption's font is the frame's own; everything inside keeps the normal font, set
+    // explicitly so that it does not inherit the caption's.
+    QFont normal = font();
+    normal.setBold(false);
+    normal.setPointSizeF(normal.pointSizeF());
 
     const QList<QLabel *> labels{
         addLabel(frame, "Label1", twipsRect(120, 360, 5775, 495),

@@ -39,10 +39,12 @@ frmSlider::frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent)
     m_lblValue->setAlignment(Qt::AlignCenter);
     m_lblValue->setAutoFillBackground(true);
     m_lblValue->setBackgroundRole(QPalette::Base);
+    m_lblValue->installEventFilter(this);
 
     m_cmdClose->setObjectName(QStringLiteral("cmdClose_Slider"));
     m_cmdClose->setGeometry(twipsRect(75, 5880, 615, 255));
     m_cmdClose->setAutoDefault(false);
+    m_cmdClose->installEventFilter(this);
 
     setFocusProxy(m_vscSlide);
     setTabOrder(m_vscSlide, m_cmdClose);
@@ -100,7 +102,8 @@ bool frmSlider::eventFilter(QObject *watched, QEvent *event)
         default:
             break;
         }
-    } else if (watched == m_vscSlide && event->type() == QEvent::Wheel) {
+    } else if (event->type() == QEvent::Wheel
+               && (watched == m_vscSlide || watched == m_lblValue || watched == m_cmdClose)) {
         wheel(static_cast<QWheelEvent *>(event));
         return true;
     }
@@ -109,7 +112,7 @@ bool frmSlider::eventFilter(QObject *watched, QEvent *event)
 
 void frmSlider::wheelEvent(QWheelEvent *event)
 {
-    // Over the label or the window's background the wheel still moves this slider.
+    // Anywhere over the window the wheel moves this slider.
     wheel(event);
 }
 

@@ -64,8 +64,7 @@ frmHelp::frmHelp(QWidget *parent)
                                 "values, and arrange the controls as you wish!")),
         addLabel(frame, "Label5", twipsRect(120, 2760, 1095, 255), QStringLiteral("Shortcuts")),
         addLabel(frame, "Label8", twipsRect(4605, 2880, 1335, 615),
-                 QStringLiteral("Lumidesk, by the Lumidesk developers, for the Brackwater "
-                                "Serilume card")),
+                 QStringLiteral("Lumidesk, by the Lumidesk team, for Brackwater")),
         addLabel(frame, "Label6", twipsRect(120, 3000, 1455, 255),
                  QStringLiteral("Ctrl+S: New Slider")),
         addLabel(frame, "Label7", twipsRect(120, 3240, 1335, 255),

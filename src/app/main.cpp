@@ -1,4 +1,5 @@
 // Lumidesk: a control panel for a DMX512 interface card on a serial port.
+#include "app/appearance.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 
@@ -7,8 +8,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumidesk"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+    Appearance::apply(app);
     QtDialogs dialogs;
     MDIForm1 frame(dialogs, systemPortMap());
     dialogs.setParentWidget(&frame);

@@ -79,3 +79,10 @@ void Preset_Details::keyPressEvent(QKeyEvent *event)
         QDialog::keyPressEvent(event);
     }
 }
+
+void Preset_Details::showEvent(QShowEvent *event)
+{
+    // Each showing starts at the first row, the way the tab order runs.
+    QDialog::showEvent(event);
+    m_names[0]->setFocus(Qt::TabFocusReason);
+}

@@ -28,6 +28,7 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     std::array<QLineEdit *, kRows> m_names {};

@@ -1,5 +1,6 @@
 // The real program with five virtual cards on pseudo-terminals in place of COM1 to COM5,
 // each printing the frames it receives.
+#include "app/appearance.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 #include "virtualcard/virtualcard.h"
@@ -12,8 +13,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Lumidesk"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+    Appearance::apply(app);
 
     std::array<std::unique_ptr<VirtualCard>, MDIForm1::kPorts> cards;
     QTextStream out(stdout);

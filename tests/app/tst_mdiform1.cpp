@@ -34,6 +34,7 @@ private slots:
     void exitQuestion();
     void closeBoxEndsWithoutAsking();
     void realExitBox();
+    void realFatalBox();
     void toolbarLayout();
     void menus();
 };
@@ -318,6 +319,35 @@ void TestMDIForm1::realExitBox()
         QCOMPARE(frame.MSComm1().portOpen(), answer == QMessageBox::No);
     }
     QCOMPARE(dialogs.endings, QList<int>{0});
+}
+
+void TestMDIForm1::realFatalBox()
+{
+    ObservedQtDialogs dialogs;
+    PtyPorts ports;
+    for (int n = 1; n <= 4; ++n)
+        ports.makeMissing(n);
+    MDIForm1 frame(dialogs, ports.map());
+    dialogs.setParentWidget(&frame);
+    QString title, text, detail;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        detail = box->informativeText();
+        icon = box->icon();
+        QCOMPARE(box->buttons().size(), 1);
+        box->button(QMessageBox::Ok)->click();
+    });
+    QVERIFY(!frame.MDIForm_Load());
+    QCOMPARE(title, QStringLiteral("Fatal Error"));
+    QCOMPARE(text, QStringLiteral("A valid COM port cannot be found"));
+    QCOMPARE(icon, QMessageBox::Critical);
+    QVERIFY2(detail.startsWith("COM1: there is no such device"), qPrintable(detail));
+    QVERIFY(detail.contains("COM4: "));
+    QCOMPARE(dialogs.endings, QList<int>{1});
 }
 
 void TestMDIForm1::toolbarLayout()

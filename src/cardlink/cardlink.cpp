@@ -3,11 +3,34 @@
 
 #include "channelframe.h"
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 CardLink::CardLink(PortMap portMap, QObject *parent)
     : QObject(parent)
     , m_portMap(std::move(portMap))
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &CardLink::onError);
+    // A dead adapter can stop taking bytes without an error: the queue would then grow
+    // without bound and every later frame would come late. Runs only while bytes wait.
+    m_stall.setSingleShot(true);
+    m_stall.setInterval(kStallMs);
+    connect(&m_stall, &QTimer::timeout, this, [this] {
+        if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+            loseLine(QStringLiteral("%1: the line has taken no data for %2 seconds")
+                             .arg(m_port.portName())
+                             .arg(kStallMs / 1000));
+    });
+    connect(&m_port, &QSerialPort::bytesWritten, this, &CardLink::watchDrain);
+}
+
+void CardLink::watchDrain()
+{
+    if (m_port.isOpen() && m_port.bytesToWrite() > 0)
+        m_stall.start(); // restarted by every write the line takes
+    else
+        m_stall.stop();
 }
 
 void CardLink::setCommPort(int comNumber)
@@ -23,6 +46,7 @@ OpenOutcome CardLink::setPortOpen(bool open)
             m_port.flush();
             m_port.close();
         }
+        m_stall.stop();
         return {};
     }
     if (m_port.isOpen())
@@ -67,10 +91,25 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
     Output(*channelByte);
     if (m_port.isOpen()) // a write error closes the port
         Output(*valueByte);
-    // Hand both bytes to the driver now rather than at the next turn of the event loop.
-    if (m_port.isOpen())
-        m_port.flush();
+    // Hand both bytes to the driver now rather than at the next turn of the event loop, but
+    // only when it has room: QSerialPort reports a full buffer as a failed write.
+    if (m_port.isOpen()) {
+        if (lineHasRoom())
+            m_port.flush();
+        if (!m_stall.isActive())
+            watchDrain();
+    }
     return SendOutcome::Sent;
+}
+
+bool CardLink::lineHasRoom() const
+{
+#ifdef Q_OS_UNIX
+    pollfd p {int(m_port.handle()), POLLOUT, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT);
+#else
+    return true;
+#endif
 }
 
 void CardLink::onError(QSerialPort::SerialPortError error)
@@ -81,10 +120,15 @@ void CardLink::onError(QSerialPort::SerialPortError error)
         return;
     if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError)
         return;
+    loseLine(QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString()));
+}
+
+void CardLink::loseLine(const QString &why)
+{
     m_handlingLoss = true;
-    const QString reason = QStringLiteral("%1: %2").arg(m_port.portName(), m_port.errorString());
+    m_stall.stop();
     m_port.close();
     m_port.clearError();
     m_handlingLoss = false;
-    emit lost(m_commPort, reason);
+    emit lost(m_commPort, why);
 }

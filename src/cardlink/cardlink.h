@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 
 class CardLink : public QObject
 {
@@ -13,6 +14,9 @@ class CardLink : public QObject
 
 public:
     enum class SendOutcome { Sent, PortClosed, BadChannel, BadValue };
+
+    // How long bytes may wait with none of them taken by the line before it counts as lost.
+    static constexpr int kStallMs = 2000;
 
     explicit CardLink(PortMap portMap, QObject *parent = nullptr);
 
@@ -36,9 +40,13 @@ signals:
 
 private:
     void onError(QSerialPort::SerialPortError error);
+    void loseLine(const QString &why);
+    void watchDrain();
+    bool lineHasRoom() const;
 
     PortMap m_portMap;
-    QSerialPort m_port;
+    QSerialPort m_port {this};
+    QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;
 };

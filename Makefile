@@ -1,9 +1,10 @@
 # Lumidesk: every target installs what is missing, then builds.
+SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ENV = QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps build run demo test clean
+.PHONY: all deps build run demo test test-asan fuzz clean
 
 all: build
 
@@ -23,5 +24,28 @@ demo: build
 test: build
 	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
 
+# The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
+test-asan: deps
+	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON >/dev/null
+	@cmake --build $(BUILD)-asan -j$(JOBS)
+	cd $(BUILD)-asan && $(CTEST_ENV) \
+		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+		ctest --output-on-failure -j$(JOBS)
+
+# libFuzzer on the two number readers, FUZZ_SECONDS each; new inputs stay out of the repo.
+FUZZ_SECONDS ?= 60
+fuzz:
+	@bash scripts/install-deps.sh fuzz
+	@cmake -S tests/fuzz -B $(BUILD)-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)-fuzz -j$(JOBS)
+	@for t in channelanswer strictbyte; do \
+		mkdir -p $(BUILD)-fuzz/found-$$t; \
+		$(BUILD)-fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+			$(BUILD)-fuzz/found-$$t tests/fuzz/corpus/$$t 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done' ; \
+		test $${PIPESTATUS[0]} -eq 0 || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

@@ -184,7 +184,12 @@ void TestLineFaults::soak()
         if (quint8(received[2 * i]) != 1 + i % 112 || quint8(received[2 * i + 1]) != i % 256)
             QFAIL(qPrintable(QStringLiteral("frame %1 is wrong").arg(i)));
     }
+#ifndef __SANITIZE_ADDRESS__
+    // AddressSanitizer holds freed memory in quarantine, so only a plain build can tell.
     QVERIFY2(growth < 1024, qPrintable(QStringLiteral("grew %1 KiB").arg(growth)));
+#else
+    Q_UNUSED(growth);
+#endif
     QVERIFY(desk.dialogs.shown.isEmpty());
 }
 

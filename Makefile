@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ENV = QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps build run demo test test-asan fuzz clean
+.PHONY: all deps build run demo test test-asan fuzz screenshots package clean
 
 all: build
 
@@ -46,6 +46,14 @@ fuzz:
 			$(BUILD)-fuzz/found-$$t tests/fuzz/corpus/$$t 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done' ; \
 		test $${PIPESTATUS[0]} -eq 0 || exit 1; \
 	done
+
+# Pictures of a typical desk, the preset details dialog and the help window, for docs/.
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD) docs
+
+# A Debian package whose dependencies are Debian's Qt 6 runtime packages.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

@@ -36,6 +36,7 @@ void CardLink::watchDrain()
 void CardLink::setCommPort(int comNumber)
 {
     m_commPort = comNumber;
+    emit stateChanged();
 }
 
 OpenOutcome CardLink::setPortOpen(bool open)
@@ -45,6 +46,7 @@ OpenOutcome CardLink::setPortOpen(bool open)
             // close() drops what is still queued; the last frame belongs on the wire.
             m_port.flush();
             m_port.close();
+            emit stateChanged();
         }
         m_stall.stop();
         return {};
@@ -69,6 +71,7 @@ OpenOutcome CardLink::setPortOpen(bool open)
     // Nothing is ever read from the card.
     if (!m_port.open(QIODevice::WriteOnly))
         return PortProbe::afterFailedOpen(device, m_port.error(), m_port.errorString());
+    emit stateChanged();
     return {};
 }
 
@@ -130,5 +133,6 @@ void CardLink::loseLine(const QString &why)
     m_port.close();
     m_port.clearError();
     m_handlingLoss = false;
+    emit stateChanged();
     emit lost(m_commPort, why);
 }

@@ -35,6 +35,8 @@ public:
     QString devicePath() const { return m_port.portName(); }
 
 signals:
+    // The port number or the open state changed; for views that follow the link.
+    void stateChanged();
     // The open port failed under us (an adapter pulled out). The port is closed already.
     void lost(int comNumber, const QString &reason);
 

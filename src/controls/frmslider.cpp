@@ -32,7 +32,6 @@ frmSlider::frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent)
     m_vscSlide->setValue(0);
     m_vscSlide->setFocusPolicy(Qt::StrongFocus);
     m_vscSlide->installEventFilter(this);
-    m_vscSlide->setAccessibleName(QStringLiteral("Channel level"));
 
     m_lblValue->setObjectName(QStringLiteral("lblValue"));
     m_lblValue->setGeometry(twipsRect(135, 5520, 495, 255));
@@ -51,6 +50,12 @@ frmSlider::frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent)
 
     connect(m_vscSlide, &QScrollBar::valueChanged, this, [this] { m_ticker.wake(this); });
     connect(m_cmdClose, &QPushButton::clicked, this, &frmSlider::cmdClose_Slider_Click);
+}
+
+void frmSlider::setTag(const QString &tag)
+{
+    m_tag = tag;
+    m_vscSlide->setAccessibleName(QStringLiteral("Channel %1 level").arg(tag));
 }
 
 void frmSlider::Timer1_Timer()

@@ -18,7 +18,7 @@ public:
     frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent = nullptr);
 
     QString Tag() const { return m_tag; }
-    void setTag(const QString &tag) { m_tag = tag; }
+    void setTag(const QString &tag);
 
     QScrollBar *vscSlide() const { return m_vscSlide; }
     QLabel *lblValue() const { return m_lblValue; }

@@ -365,7 +365,11 @@ void TestMDIForm1::toolbarLayout()
         QCOMPARE(button->toolTip(), QStringLiteral("Use COM%1 to send data").arg(n));
         QVERIFY(button->font().bold());
         QCOMPARE(button->font().pointSizeF(), 7.8);
+        QCOMPARE(button->accessibleName(), QStringLiteral("COM%1").arg(n));
+        QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
     }
+    QCOMPARE(frame.imgConnection_Status(0)->accessibleName(), QStringLiteral("COM port closed"));
+    QCOMPARE(frame.imgConnection_Status(1)->accessibleName(), QStringLiteral("COM port open"));
     for (int i = 0; i < 2; ++i) {
         QCOMPARE(frame.imgConnection_Status(i)->geometry(), QRect(156, -4, 32, 32));
         QCOMPARE(frame.imgConnection_Status(i)->toolTip(),

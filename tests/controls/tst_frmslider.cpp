@@ -69,6 +69,7 @@ void TestFrmSlider::layout()
     QCOMPARE(s->vscSlide()->maximum(), 255);
     QCOMPARE(s->vscSlide()->minimum(), 0);
     QCOMPARE(s->lblValue()->alignment(), Qt::AlignCenter);
+    QCOMPARE(s->vscSlide()->accessibleName(), QStringLiteral("Channel 7 level"));
 }
 
 void TestFrmSlider::sendsNothingUntilMoved()

@@ -1,40 +1,66 @@
 // The real program with five virtual cards on pseudo-terminals in place of COM1 to COM5,
-// each printing the frames it receives.
+// each printing the frames it receives, and a monitor of the card on the selected port.
 #include "app/appearance.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
-#include "virtualcard/virtualcard.h"
+#include "cardmonitor.h"
+#include "demorig.h"
+#include "deskphotos.h"
 
 #include <QApplication>
 #include <QTextStream>
-#include <array>
-#include <memory>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
+    // Read before the application object, so that --help works without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const DemoOptions options = DemoOptions::parse(arguments);
+    QTextStream out(stdout);
+    if (options.help || !options.error.isEmpty()) {
+        QTextStream err(stderr);
+        if (!options.error.isEmpty())
+            err << "lumidesk-demo: " << options.error << "\n\n";
+        (options.help ? out : err) << DemoOptions::usage();
+        return options.help ? 0 : 2;
+    }
+
     QApplication app(argc, argv);
     Appearance::apply(app);
-
-    std::array<std::unique_ptr<VirtualCard>, MDIForm1::kPorts> cards;
-    QTextStream out(stdout);
-    for (int n = 1; n <= MDIForm1::kPorts; ++n) {
-        cards[n - 1] = std::make_unique<VirtualCard>();
-        QObject::connect(cards[n - 1].get(), &VirtualCard::frameReceived, [&out, n](int ch, int v) {
+    DemoRig rig(options);
+    for (int n = 1; n <= DemoRig::kPorts; ++n) {
+        VirtualCard *card = rig.card(n);
+        QObject::connect(card, &VirtualCard::frameReceived, [&out, n](int ch, int v) {
             out << "COM" << n << " ch " << ch << " = " << v << Qt::endl;
         });
-        out << "COM" << n << " is " << cards[n - 1]->devicePath() << Qt::endl;
+        const auto tell = [&out, card, n] {
+            out << "COM" << n << " is "
+                << (card->isPlugged() ? card->devicePath() : QStringLiteral("unplugged"))
+                << Qt::endl;
+        };
+        QObject::connect(card, &VirtualCard::plugChanged, tell);
+        tell();
     }
-    const PortMap ptys = [&cards](int n) -> QString {
-        if (n < 1 || n > int(cards.size()) || !cards[n - 1]->isPlugged())
-            return {};
-        return cards[n - 1]->devicePath();
-    };
 
     QtDialogs dialogs;
-    MDIForm1 frame(dialogs, ptys);
+    MDIForm1 frame(dialogs, rig.map());
     dialogs.setParentWidget(&frame);
+    CardMonitor monitor(rig, frame.MSComm1());
     if (!frame.MDIForm_Load())
         return 1;
     frame.show();
+    monitor.move(frame.frameGeometry().topRight() + QPoint(12, 0));
+    monitor.show();
+
+    if (!options.screenshotDir.isEmpty()) {
+        QTimer::singleShot(800, &frame, [&] {
+            const bool ok = DeskPhotos::take(frame, monitor, options.screenshotDir);
+            out << (ok ? "Pictures saved to " : "Could not save every picture to ")
+                << options.screenshotDir << Qt::endl;
+            QApplication::exit(ok ? 0 : 1);
+        });
+    }
     return app.exec();
 }

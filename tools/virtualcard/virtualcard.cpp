@@ -1,16 +1,18 @@
 // A card on the far end of a pseudo-terminal, decoding what the program sends it.
 #include "virtualcard.h"
 
-VirtualCard::VirtualCard(QObject *parent)
+VirtualCard::VirtualCard(bool plugged, QObject *parent)
     : QObject(parent)
-    , m_pty(std::make_unique<PtyPair>())
 {
-    attach();
+    if (plugged) {
+        m_pty = std::make_unique<PtyPair>();
+        attach();
+    }
 }
 
 void VirtualCard::attach()
 {
-    if (!m_pty->isValid())
+    if (!isPlugged())
         return;
     m_notifier = std::make_unique<QSocketNotifier>(m_pty->masterFd(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualCard::readLine);
@@ -18,6 +20,8 @@ void VirtualCard::attach()
 
 void VirtualCard::unplug()
 {
+    if (!isPlugged())
+        return;
     m_notifier.reset();
     m_pty->closeMaster();
     m_decoder = FrameDecoder();
@@ -26,7 +30,7 @@ void VirtualCard::unplug()
 
 void VirtualCard::plugIn()
 {
-    if (m_pty->isValid())
+    if (isPlugged())
         return;
     m_pty = std::make_unique<PtyPair>();
     attach();
@@ -40,6 +44,11 @@ void VirtualCard::readLine()
     const QList<ReceivedFrame> frames = m_decoder.feed(bytes);
     for (const ReceivedFrame &frame : frames) {
         ++m_frames;
+        // The card has 112 channels; it ignores frames for any other.
+        if (frame.channel >= 1 && frame.channel <= kChannels) {
+            m_levels[frame.channel] = frame.value;
+            m_lastChannel = frame.channel;
+        }
         emit frameReceived(frame.channel, frame.value);
     }
 }

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <array>
 #include <memory>
 
 class VirtualCard : public QObject
@@ -13,10 +14,12 @@ class VirtualCard : public QObject
     Q_OBJECT
 
 public:
-    explicit VirtualCard(QObject *parent = nullptr);
+    static constexpr int kChannels = 112;
 
-    QString devicePath() const { return m_pty->slavePath(); }
-    bool isPlugged() const { return m_pty->isValid(); }
+    explicit VirtualCard(bool plugged = true, QObject *parent = nullptr);
+
+    QString devicePath() const { return m_pty ? m_pty->slavePath() : QString(); }
+    bool isPlugged() const { return m_pty && m_pty->isValid(); }
 
     // Pulling the adapter out: the line goes away. Plugging in makes a fresh line, whose
     // device path is new; the demo maps its COM number to it.
@@ -25,6 +28,9 @@ public:
 
     qint64 bytesReceived() const { return m_bytes; }
     qint64 framesReceived() const { return m_frames; }
+    // The level last received for a channel (1 to 112), 0 before any.
+    int level(int channel) const { return m_levels.at(channel); }
+    int lastChannel() const { return m_lastChannel; }
 
 signals:
     void frameReceived(int channel, int value);
@@ -39,4 +45,6 @@ private:
     FrameDecoder m_decoder;
     qint64 m_bytes = 0;
     qint64 m_frames = 0;
+    std::array<int, kChannels + 1> m_levels {};
+    int m_lastChannel = 0;
 };

@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ENV = QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps build run demo test test-asan fuzz screenshots package clean
+.PHONY: all deps build run demo test test-asan fuzz bench screenshots package clean
 
 all: build
 
@@ -46,6 +46,11 @@ fuzz:
 			$(BUILD)-fuzz/found-$$t tests/fuzz/corpus/$$t 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done' ; \
 		test $${PIPESTATUS[0]} -eq 0 || exit 1; \
 	done
+
+# Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
+bench: build
+	@bash scripts/install-deps.sh bench
+	@bash scripts/bench.sh $(BUILD) bench/results.md
 
 # Pictures of a typical desk, the preset details dialog and the help window, for docs/.
 screenshots: build

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
-    qt6-qpa-plugins libqt6svg6 libgl-dev
+    qt6-qpa-plugins libqt6svg6 libgl-dev libxcb1-dev
     xvfb xauth openbox x11-utils xdotool
 )
 # Extra groups: "asan" for the sanitizer run, "fuzz" for libFuzzer, "bench" for
@@ -14,7 +14,7 @@ packages=(
 for extra in "$@"; do
     case "$extra" in
     asan | fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(valgrind procps) ;;
+    bench) packages+=(libxcb1-dev valgrind) ;;
     shots) packages+=(imagemagick) ;;
     *) echo "unknown group: $extra" >&2; exit 2 ;;
     esac

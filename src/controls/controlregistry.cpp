@@ -66,34 +66,33 @@ QWidget *ControlRegistry::ShowNewControl(ControlKind kind, int channel, const QS
         m_presetForms[slot] = presets;
         content = presets;
     }
-    place(addChild(content, name));
+    showPlaced(content, name);
     return content;
 }
 
-QMdiSubWindow *ControlRegistry::addChild(QWidget *content, const QString &name)
+void ControlRegistry::showPlaced(QWidget *content, const QString &name)
 {
     // No system menu, no minimize, maximize or close box: the window's own Close puts it away.
     auto *window = m_area->addSubWindow(content, Qt::SubWindow | Qt::CustomizeWindowHint
                                                          | Qt::WindowTitleHint);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
-    window->setOption(QMdiSubWindow::RubberBandMove, false);
+    // The menu is never reachable without its button; a desk of hundreds need not carry one each.
+    window->setSystemMenu(nullptr);
     // "[*]" in a title is Qt's placeholder for a modified mark; double it to show it.
     window->setWindowTitle(QString(name).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
-    window->show();
     // A fixed border: the window is exactly as large as its content and its title bar.
     window->setFixedSize(window->sizeHint());
-    m_area->setActiveSubWindow(window);
-    content->setFocus();
-    return window;
-}
 
-void ControlRegistry::place(QMdiSubWindow *window)
-{
-    // Sub-window positions are relative to the scrolled viewport; NextLeft is not.
+    // Placed before it shows, so that the workspace does not search for a free spot among
+    // all the windows already there. Positions are relative to the scrolled viewport;
+    // NextLeft is not.
     const QPoint scrolled(m_area->horizontalScrollBar()->value(),
                           m_area->verticalScrollBar()->value());
     window->move(QPoint(m_nextLeft / 12, 0) - scrolled);
     m_nextLeft += window->frameGeometry().width() * 12;
+    window->show();
+    m_area->setActiveSubWindow(window);
+    content->setFocus();
 
     // Bring the new window into view when it lies past the right edge.
     const int overshoot = window->geometry().right() - m_area->viewport()->width() + 1;

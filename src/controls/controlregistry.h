@@ -52,8 +52,7 @@ public:
     SliderTicker &ticker() { return m_ticker; }
 
 private:
-    QMdiSubWindow *addChild(QWidget *content, const QString &name);
-    void place(QMdiSubWindow *window);
+    void showPlaced(QWidget *content, const QString &name);
 
     QMdiArea *m_area;
     Dialogs &m_dialogs;

@@ -30,6 +30,8 @@ DemoOptions DemoOptions::parse(const QStringList &arguments)
         const QString &arg = arguments[i];
         if (arg == u"--help" || arg == u"-h") {
             options.help = true;
+        } else if (arg == u"--no-monitor") {
+            options.monitor = false;
         } else if (arg == u"--missing" || arg == u"--busy" || arg == u"--screenshots") {
             if (i + 1 >= arguments.size()) {
                 options.error = QStringLiteral("%1 needs a value").arg(arg);
@@ -55,7 +57,7 @@ DemoOptions DemoOptions::parse(const QStringList &arguments)
 QString DemoOptions::usage()
 {
     return QStringLiteral(
-            "Usage: lumidesk-demo [--missing N,...] [--busy N,...] [--screenshots DIR]\n"
+            "Usage: lumidesk-demo [--missing N,...] [--busy N,...] [--screenshots DIR] [--no-monitor]\n"
             "\n"
             "Runs Lumidesk with COM1 to COM5 on virtual cards (pseudo-terminals). Every frame\n"
             "a card receives is printed as \"COM3 ch 12 = 200\"; the card monitor window shows\n"
@@ -66,6 +68,7 @@ QString DemoOptions::usage()
             "  --busy N,...        hold these ports open with exclusive access, as another\n"
             "                      program would\n"
             "  --screenshots DIR   build a typical desk, save pictures of it to DIR, and end\n"
+            "  --no-monitor        no card monitor window\n"
             "  --help              this text\n"
             "\n"
             "Try: lumidesk-demo --missing 1,2 --busy 3   (start-up falls back to COM4)\n");

@@ -52,7 +52,8 @@ int main(int argc, char *argv[])
         return 1;
     frame.show();
     monitor.move(frame.frameGeometry().topRight() + QPoint(12, 0));
-    monitor.show();
+    if (options.monitor)
+        monitor.show();
 
     if (!options.screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &frame, [&] {

@@ -72,20 +72,23 @@ QWidget *ControlRegistry::ShowNewControl(ControlKind kind, int channel, const QS
 
 void ControlRegistry::showPlaced(QWidget *content, const QString &name)
 {
+    // Made whole before it joins the workspace: each change of a member's geometry makes the
+    // workspace look at all its windows again, which a desk of hundreds would feel.
+    auto *window = new QMdiSubWindow;
     // No system menu, no minimize, maximize or close box: the window's own Close puts it away.
-    auto *window = m_area->addSubWindow(content, Qt::SubWindow | Qt::CustomizeWindowHint
-                                                         | Qt::WindowTitleHint);
+    window->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     // The menu is never reachable without its button; a desk of hundreds need not carry one each.
     window->setSystemMenu(nullptr);
+    window->setWidget(content);
     // "[*]" in a title is Qt's placeholder for a modified mark; double it to show it.
     window->setWindowTitle(QString(name).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     // A fixed border: the window is exactly as large as its content and its title bar.
     window->setFixedSize(window->sizeHint());
+    m_area->addSubWindow(window);
 
-    // Placed before it shows, so that the workspace does not search for a free spot among
-    // all the windows already there. Positions are relative to the scrolled viewport;
-    // NextLeft is not.
+    // The workspace has put it in a free spot of its own choosing; it goes along the top
+    // instead. Positions are relative to the scrolled viewport; NextLeft is not.
     const QPoint scrolled(m_area->horizontalScrollBar()->value(),
                           m_area->verticalScrollBar()->value());
     window->move(QPoint(m_nextLeft / 12, 0) - scrolled);

@@ -24,11 +24,6 @@ const QString kSliderPrompt = QStringLiteral(
         "Please enter the value of the channel\rthat you wish to control with this slider");
 const QString kWarning = QStringLiteral("A Channel Number from 1 to 112 must be entered");
 
-QMdiSubWindow *windowOf(QWidget *control)
-{
-    return qobject_cast<QMdiSubWindow *>(control->parentWidget());
-}
-
 } // namespace
 
 class TestControlRegistry : public QObject

@@ -32,11 +32,6 @@ struct PresetDesk : Desk
     QByteArray wire(int atLeast) { return readBytes(ports.pty(1), atLeast, 300).toHex(); }
 };
 
-QMdiSubWindow *windowOf(QWidget *control)
-{
-    return qobject_cast<QMdiSubWindow *>(control->parentWidget());
-}
-
 } // namespace
 
 class TestFrmPresets : public QObject

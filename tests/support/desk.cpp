@@ -4,6 +4,12 @@
 #include "app/svgimage.h"
 
 #include <QAbstractButton>
+#include <QMdiSubWindow>
+
+QMdiSubWindow *windowOf(QWidget *control)
+{
+    return qobject_cast<QMdiSubWindow *>(control->parentWidget());
+}
 
 Desk::Desk(bool load)
     : frame(std::make_unique<MDIForm1>(dialogs, ports.map()))

@@ -7,6 +7,11 @@
 
 #include <memory>
 
+class QMdiSubWindow;
+
+// The workspace window that holds a control window.
+QMdiSubWindow *windowOf(QWidget *control);
+
 struct Desk
 {
     FakeDialogs dialogs;

@@ -287,6 +287,32 @@ public:
     void endProgram(int exitCode) override { endings.append(exitCode); }
 };
 
+struct BoxSeen
+{
+    QString title, text, detail;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool yesIsDefault = false;
+    qsizetype buttons = 0;
+};
+
+// Once the next real message box is up, notes what it shows and presses `answer`.
+void answerNextBox(BoxSeen *seen, QMessageBox::StandardButton answer)
+{
+    QTimer::singleShot(0, [seen, answer] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->detail = box->informativeText();
+        seen->icon = box->icon();
+        seen->buttons = box->buttons().size();
+        seen->yesIsDefault = box->defaultButton()
+                && static_cast<QAbstractButton *>(box->defaultButton())
+                        == box->button(QMessageBox::Yes);
+        box->button(answer)->click();
+    });
+}
+
 } // namespace
 
 void TestMDIForm1::realExitBox()
@@ -299,23 +325,13 @@ void TestMDIForm1::realExitBox()
     frame.show();
 
     for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
-        QString title, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        bool yesIsDefault = false;
-        QTimer::singleShot(0, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            yesIsDefault = static_cast<QAbstractButton *>(box->defaultButton()) == box->button(QMessageBox::Yes);
-            box->button(answer)->click();
-        });
+        BoxSeen box;
+        answerNextBox(&box, answer);
         frame.cmdExit_Click();
-        QCOMPARE(title, QStringLiteral("Exit?"));
-        QCOMPARE(text, QStringLiteral("Please confirm that you wish to exit"));
-        QCOMPARE(icon, QMessageBox::Question);
-        QVERIFY(yesIsDefault);
+        QCOMPARE(box.title, QStringLiteral("Exit?"));
+        QCOMPARE(box.text, QStringLiteral("Please confirm that you wish to exit"));
+        QCOMPARE(box.icon, QMessageBox::Question);
+        QVERIFY(box.yesIsDefault);
         QCOMPARE(frame.MSComm1().portOpen(), answer == QMessageBox::No);
     }
     QCOMPARE(dialogs.endings, QList<int>{0});
@@ -329,24 +345,15 @@ void TestMDIForm1::realFatalBox()
         ports.makeMissing(n);
     MDIForm1 frame(dialogs, ports.map());
     dialogs.setParentWidget(&frame);
-    QString title, text, detail;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        title = box->windowTitle();
-        text = box->text();
-        detail = box->informativeText();
-        icon = box->icon();
-        QCOMPARE(box->buttons().size(), 1);
-        box->button(QMessageBox::Ok)->click();
-    });
+    BoxSeen box;
+    answerNextBox(&box, QMessageBox::Ok);
     QVERIFY(!frame.MDIForm_Load());
-    QCOMPARE(title, QStringLiteral("Fatal Error"));
-    QCOMPARE(text, QStringLiteral("A valid COM port cannot be found"));
-    QCOMPARE(icon, QMessageBox::Critical);
-    QVERIFY2(detail.startsWith("COM1: there is no such device"), qPrintable(detail));
-    QVERIFY(detail.contains("COM4: "));
+    QCOMPARE(box.title, QStringLiteral("Fatal Error"));
+    QCOMPARE(box.text, QStringLiteral("A valid COM port cannot be found"));
+    QCOMPARE(box.icon, QMessageBox::Critical);
+    QCOMPARE(box.buttons, 1);
+    QVERIFY2(box.detail.startsWith("COM1: there is no such device"), qPrintable(box.detail));
+    QVERIFY(box.detail.contains("COM4: "));
     QCOMPARE(dialogs.endings, QList<int>{1});
 }
 

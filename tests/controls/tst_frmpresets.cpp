@@ -46,8 +46,6 @@ private slots:
     void windowFromAnUntouchedDialog();
     void windowKeepsItsOwnCopy();
     void pressesSendOnTheWindowsOwnChannel();
-    void badLevelSendsNothing_data();
-    void badLevelSendsNothing();
     void keyboard();
 };
 
@@ -219,33 +217,6 @@ void TestFrmPresets::pressesSendOnTheWindowsOwnChannel()
     a->cmdClose_Preset_Click();
     QVERIFY(windowOf(a)->isHidden());
     QVERIFY(!windowOf(b)->isHidden());
-}
-
-void TestFrmPresets::badLevelSendsNothing_data()
-{
-    QTest::addColumn<QString>("level");
-    QTest::newRow("letters") << "abc";
-    QTest::newRow("too high") << "300";
-    QTest::newRow("empty") << "";
-    QTest::newRow("negative") << "-1";
-}
-
-void TestFrmPresets::badLevelSendsNothing()
-{
-    QFETCH(QString, level);
-    PresetDesk desk;
-    desk.fill({}, {level, "5"});
-    frmPresets *p = desk.add(2);
-    p->cmdPresets_Click(0);
-    QCOMPARE(desk.dialogs.messages().size(), 1);
-    QCOMPARE(desk.dialogs.messages().first().text,
-             QStringLiteral("The level \"%1\" cannot be sent: it must be a number from 0 to 255.")
-                     .arg(level));
-    QCOMPARE(desk.dialogs.messages().first().icon, Dialogs::Icon::Exclamation);
-    // The window and the program go on: the next press sends, with nothing before it.
-    p->cmdPresets_Click(1);
-    QCOMPARE(desk.wire(3), QByteArray("0205"));
-    QVERIFY(desk.dialogs.endings.isEmpty());
 }
 
 void TestFrmPresets::keyboard()

@@ -161,6 +161,10 @@ void TestHostileInput::levels_data()
     QTest::newRow("half") << "0.5" << 0;
     QTest::newRow("255.4") << "255.4" << 255;
     QTest::newRow("255.5") << "255.5" << -1;
+    QTest::newRow("letters") << "abc" << -1;
+    QTest::newRow("300") << "300" << -1;
+    QTest::newRow("empty") << "" << -1;
+    QTest::newRow("-1") << "-1" << -1;
     QTest::newRow("10,000 digits") << QString(10000, u'1') << -1;
     QTest::newRow("NUL") << QString(QChar(0)) << -1;
     QTest::newRow("NUL after") << "5" + QString(QChar(0)) << -1;
@@ -191,7 +195,14 @@ void TestHostileInput::levels()
         expected += QByteArray::fromHex("2c") + char(byte);
     expected += QByteArray::fromHex("2c01");
     QCOMPARE(readBytes(desk.ports.pty(1), int(expected.size()) + 1, 300).toHex(), expected.toHex());
+    // A refused level is said in words, and the program goes on (the next press went out).
     QCOMPARE(desk.dialogs.messages().size(), byte >= 0 ? 0 : 1);
+    if (byte < 0)
+        QCOMPARE(desk.dialogs.messages().first().text,
+                 QStringLiteral("The level \"%1\" cannot be sent: it must be a number from 0 to "
+                                "255.")
+                         .arg(level));
+    QVERIFY(desk.dialogs.endings.isEmpty());
 }
 
 QTEST_MAIN(TestHostileInput)

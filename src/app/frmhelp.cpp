@@ -1,8 +1,8 @@
 // The instructions window with the program's credits.
 #include "frmhelp.h"
 
-#include "svgimage.h"
-#include "twips.h"
+#include "ui/svgimage.h"
+#include "ui/twips.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -105,12 +105,9 @@ void frmHelp::reject()
     cmdOK_Click();
 }
 
-void frmHelp::showOver(QWidget *frame)
+void frmHelp::centreOver(QWidget *frame)
 {
-    if (frame) {
-        QRect area(QPoint(), frameGeometry().size());
-        area.moveCenter(frame->frameGeometry().center());
-        move(area.topLeft());
-    }
-    exec();
+    QRect area(QPoint(), frameGeometry().size());
+    area.moveCenter(frame->frameGeometry().center());
+    move(area.topLeft());
 }

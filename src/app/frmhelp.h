@@ -12,15 +12,13 @@ class frmHelp : public QDialog
 public:
     explicit frmHelp(QWidget *parent = nullptr);
 
-    QPushButton *cmdOK() const { return m_ok; }
-    void cmdOK_Click();
-
     // Escape hides the window as OK does.
     void reject() override;
 
-    // Shows the window modally, centred over `frame`.
-    void showOver(QWidget *frame);
+    void centreOver(QWidget *frame);
 
 private:
+    void cmdOK_Click();
+
     QPushButton *m_ok;
 };

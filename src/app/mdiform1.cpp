@@ -2,10 +2,11 @@
 #include "mdiform1.h"
 
 #include "controls/controlregistry.h"
-#include "dialogs.h"
 #include "frmhelp.h"
-#include "svgimage.h"
-#include "twips.h"
+#include "ui/apptitle.h"
+#include "ui/dialogs.h"
+#include "ui/svgimage.h"
+#include "ui/twips.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -14,19 +15,11 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-namespace {
-
-QString appTitle()
-{
-    return QString::fromUtf16(kAppTitle);
-}
-
-} // namespace
-
 MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     : QMainWindow(parent)
     , m_dialogs(dialogs)
     , m_link(std::move(portMap))
+    , m_questions(dialogs, this)
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
@@ -48,7 +41,9 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     column->addWidget(m_area, 1);
     setCentralWidget(central);
 
-    m_registry = new ControlRegistry(m_area, m_dialogs, *this, this, this);
+    m_registry = new ControlRegistry(
+            m_area, *this, [this]() -> const Preset_Details & { return m_questions.presetDetails(); },
+            this);
     buildToolbar();
     buildMenus();
 
@@ -91,7 +86,7 @@ std::optional<int> MDIForm1::OpenCOM(int port)
             return port; // the selection that follows reports it
         answers << QStringLiteral("COM%1: %2").arg(port).arg(outcome.reason);
         ++port;
-        if (port >= 5) {
+        if (port > kLastStartupPort) {
             m_dialogs.message(Dialogs::Icon::Critical, QStringLiteral("Fatal Error"),
                               QStringLiteral("A valid COM port cannot be found"),
                               answers.join(u'\n'));
@@ -181,17 +176,24 @@ void MDIForm1::cmdHelp_Click()
 {
     if (!m_help)
         m_help = new frmHelp(this);
-    m_help->showOver(this);
+    m_help->centreOver(this);
+    m_dialogs.showModal(*m_help);
 }
 
 void MDIForm1::mnuNew_Slider_Click()
 {
-    m_registry->mnuNew_Slider_Click();
+    const int channel = m_questions.askChannel(ControlRegistry::Slider);
+    const QString name = m_questions.askName(channel);
+    m_registry->ShowNewControl(ControlRegistry::Slider, channel, name);
 }
 
 void MDIForm1::mnuNew_Preset_Click()
 {
-    m_registry->mnuNew_Preset_Click();
+    const int channel = m_questions.askChannel(ControlRegistry::Preset);
+    const QString name = m_questions.askName(channel);
+    // After both questions; there is no Cancel, so the window is always made.
+    m_questions.askPresets();
+    m_registry->ShowNewControl(ControlRegistry::Preset, channel, name);
 }
 
 void MDIForm1::closeEvent(QCloseEvent *event)

@@ -3,7 +3,7 @@
 
 #include "cardlink/cardlink.h"
 #include "controls/channelsink.h"
-#include "frmhelp.h"
+#include "controls/creationquestions.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -12,20 +12,16 @@
 
 class ControlRegistry;
 class Dialogs;
-class QAbstractButton;
 class QButtonGroup;
-class QFrame;
 class QMdiArea;
-class QToolButton;
 class SvgImage;
+class frmHelp;
 
 class MDIForm1 : public QMainWindow, public ChannelSink
 {
     Q_OBJECT
 
 public:
-    static constexpr int kPorts = 5;
-
     MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent = nullptr);
     ~MDIForm1() override;
 
@@ -34,6 +30,18 @@ public:
     bool MDIForm_Load();
     std::optional<int> OpenCOM(int port);
 
+    void SendChannelFrame(const QString &channel, const QString &value) override;
+
+    // For views that follow the link and for tools that build a desk without questions.
+    CardLink &MSComm1() { return m_link; }
+    ControlRegistry &registry() { return *m_registry; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildToolbar();
+    void buildMenus();
     void optCommSelect_Click(int index);
     void imgConnection_Status_Click(int index);
     void cmdExit_Click();
@@ -42,25 +50,6 @@ public:
     void mnuHelp_Click() { cmdHelp_Click(); }
     void mnuNew_Slider_Click();
     void mnuNew_Preset_Click();
-
-    void SendChannelFrame(const QString &channel, const QString &value) override;
-
-    CardLink &MSComm1() { return m_link; }
-    ControlRegistry &registry() { return *m_registry; }
-    QMdiArea *mdiArea() const { return m_area; }
-    QWidget *Picture1() const { return m_picture1; }
-    QAbstractButton *optCommSelect(int index) const;
-    SvgImage *imgConnection_Status(int index) const { return m_lamps[index]; }
-    QToolButton *cmdHelp() const { return m_cmdHelp; }
-    QToolButton *cmdExit() const { return m_cmdExit; }
-    frmHelp *helpWindow() const { return m_help; }
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
-    void buildToolbar();
-    void buildMenus();
     void showLamp(bool lit);
     void reportOpenFailure(int port, const OpenOutcome &outcome);
     void onLinkLost(int port, const QString &reason);
@@ -71,11 +60,9 @@ private:
     QWidget *m_picture1 = nullptr;
     QMdiArea *m_area = nullptr;
     ControlRegistry *m_registry = nullptr;
+    CreationQuestions m_questions;
     QButtonGroup *m_optCommSelect = nullptr;
     std::array<SvgImage *, 2> m_lamps {};
-    QFrame *m_frame1 = nullptr;
-    QToolButton *m_cmdHelp = nullptr;
-    QToolButton *m_cmdExit = nullptr;
     QPointer<frmHelp> m_help;
     bool m_ended = false;
 };

@@ -1,18 +1,13 @@
 // The main frame's toolbar strip and menu bar.
 #include "mdiform1.h"
 
-#include "svgimage.h"
-#include "twips.h"
+#include "ui/svgimage.h"
+#include "ui/twips.h"
 
 #include <QButtonGroup>
 #include <QFrame>
 #include <QMenuBar>
 #include <QToolButton>
-
-QAbstractButton *MDIForm1::optCommSelect(int index) const
-{
-    return m_optCommSelect->button(index);
-}
 
 void MDIForm1::buildToolbar()
 {
@@ -22,7 +17,7 @@ void MDIForm1::buildToolbar()
     QFont portFont = font();
     portFont.setBold(true);
     portFont.setPointSizeF(7.8);
-    for (int n = 1; n <= kPorts; ++n) {
+    for (int n = 1; n <= kComPorts; ++n) {
         auto *button = new QToolButton(m_picture1);
         button->setObjectName(QStringLiteral("optCommSelect%1").arg(n));
         button->setText(QString::number(n));
@@ -54,31 +49,31 @@ void MDIForm1::buildToolbar()
     }
     m_lamps[1]->hide();
 
-    m_frame1 = new QFrame(m_picture1);
-    m_frame1->setObjectName(QStringLiteral("Frame1"));
-    m_frame1->setFrameShape(QFrame::Box);
-    m_frame1->setFrameShadow(QFrame::Sunken);
-    m_frame1->setGeometry(twipsRect(2400, -120, 975, 615));
+    auto *frame1 = new QFrame(m_picture1);
+    frame1->setObjectName(QStringLiteral("Frame1"));
+    frame1->setFrameShape(QFrame::Box);
+    frame1->setFrameShadow(QFrame::Sunken);
+    frame1->setGeometry(twipsRect(2400, -120, 975, 615));
 
-    m_cmdHelp = new QToolButton(m_frame1);
-    m_cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
-    m_cmdHelp->setGeometry(twipsRect(120, 120, 375, 375));
-    m_cmdHelp->setIcon(QIcon(QStringLiteral(":/icons/help.svg")));
-    m_cmdHelp->setIconSize(QSize(20, 22));
-    m_cmdHelp->setToolTip(QStringLiteral("How to use Lumidesk"));
-    m_cmdHelp->setAccessibleName(QStringLiteral("Help"));
-    m_cmdHelp->setFocusPolicy(Qt::StrongFocus);
-    connect(m_cmdHelp, &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
+    auto *cmdHelp = new QToolButton(frame1);
+    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
+    cmdHelp->setGeometry(twipsRect(120, 120, 375, 375));
+    cmdHelp->setIcon(QIcon(QStringLiteral(":/icons/help.svg")));
+    cmdHelp->setIconSize(QSize(20, 22));
+    cmdHelp->setToolTip(QStringLiteral("How to use Lumidesk"));
+    cmdHelp->setAccessibleName(QStringLiteral("Help"));
+    cmdHelp->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdHelp, &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
 
-    m_cmdExit = new QToolButton(m_frame1);
-    m_cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    m_cmdExit->setGeometry(twipsRect(480, 120, 375, 375));
-    m_cmdExit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
-    m_cmdExit->setIconSize(QSize(20, 22));
-    m_cmdExit->setToolTip(QStringLiteral("Exit Application"));
-    m_cmdExit->setAccessibleName(QStringLiteral("Exit"));
-    m_cmdExit->setFocusPolicy(Qt::StrongFocus);
-    connect(m_cmdExit, &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+    auto *cmdExit = new QToolButton(frame1);
+    cmdExit->setObjectName(QStringLiteral("cmdExit"));
+    cmdExit->setGeometry(twipsRect(480, 120, 375, 375));
+    cmdExit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
+    cmdExit->setIconSize(QSize(20, 22));
+    cmdExit->setToolTip(QStringLiteral("Exit Application"));
+    cmdExit->setAccessibleName(QStringLiteral("Exit"));
+    cmdExit->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdExit, &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
 }
 
 void MDIForm1::buildMenus()

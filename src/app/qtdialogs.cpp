@@ -4,7 +4,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <cstdio>
-#include <unistd.h>
+#include <cstdlib>
 
 void QtDialogs::message(Icon icon, const QString &title, const QString &text,
                         const QString &detail)
@@ -40,10 +40,15 @@ std::optional<QString> QtDialogs::input(const QString &title, const QString &pro
     return dialog.textValue();
 }
 
+void QtDialogs::showModal(QDialog &dialog)
+{
+    dialog.exec();
+}
+
 void QtDialogs::endProgram(int exitCode)
 {
     // At once: no event loop turn, no further handler. The caller has released the port.
     std::fflush(stdout);
     std::fflush(stderr);
-    ::_exit(exitCode);
+    std::_Exit(exitCode);
 }

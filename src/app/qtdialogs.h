@@ -1,7 +1,7 @@
 // The real Qt dialogs behind the program's questions and boxes.
 #pragma once
 
-#include "dialogs.h"
+#include "ui/dialogs.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -16,6 +16,7 @@ public:
     bool askYesNo(const QString &title, const QString &text) override;
     std::optional<QString> input(const QString &title, const QString &prompt,
                                  const QString &defaultAnswer) override;
+    void showModal(QDialog &dialog) override;
     void endProgram(int exitCode) override;
 
 private:

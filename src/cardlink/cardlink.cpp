@@ -1,7 +1,7 @@
 // The one serial connection to the card: line settings, opening, and the two-byte frame.
 #include "cardlink.h"
 
-#include "channelframe.h"
+#include "numbers/strictbyte.h"
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -85,10 +85,10 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
 {
     if (!m_port.isOpen())
         return SendOutcome::PortClosed;
-    const std::optional<quint8> channelByte = ChannelFrame::strictByte(channel);
+    const std::optional<quint8> channelByte = StrictByte::read(channel);
     if (!channelByte)
         return SendOutcome::BadChannel;
-    const std::optional<quint8> valueByte = ChannelFrame::strictByte(value);
+    const std::optional<quint8> valueByte = StrictByte::read(value);
     if (!valueByte)
         return SendOutcome::BadValue;
     Output(*channelByte);

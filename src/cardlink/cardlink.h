@@ -25,7 +25,6 @@ public:
     int commPort() const { return m_commPort; }
     bool portOpen() const { return m_port.isOpen(); }
     OpenOutcome setPortOpen(bool open);
-    void Output(quint8 byte);
 
     // Sends one change: the channel byte, then the value byte. Both texts are converted
     // before either byte is written, because a lone channel byte would pair every later
@@ -41,6 +40,8 @@ signals:
     void lost(int comNumber, const QString &reason);
 
 private:
+    // Private: a lone byte on the wire would pair every later byte wrongly.
+    void Output(quint8 byte);
     void onError(QSerialPort::SerialPortError error);
     void loseLine(const QString &why);
     void watchDrain();

@@ -5,6 +5,10 @@
 #include <QString>
 #include <functional>
 
+// The toolbar offers COM1 to kComPorts; start-up tries COM1 to kLastStartupPort.
+inline constexpr int kComPorts = 5;
+inline constexpr int kLastStartupPort = 4;
+
 // Maps a COM number (1 for COM1) to the device to open; an empty string means there is no
 // such port. Tests and the demo hand in their own map of pseudo-terminals.
 using PortMap = std::function<QString(int comNumber)>;

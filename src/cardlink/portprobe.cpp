@@ -2,6 +2,7 @@
 #include "portprobe.h"
 
 #include <QDir>
+#include <QtEndian>
 #include <QFile>
 #include <QFileInfo>
 
@@ -87,7 +88,7 @@ std::optional<LockOwner> lockOwner(const QString &devicePath)
             bool ok = false;
             qint64 pid = data.split('\n').value(0).trimmed().toLongLong(&ok);
             if (!ok && data.size() == 4)
-                pid = *reinterpret_cast<const qint32 *>(data.constData());
+                pid = qFromUnaligned<qint32>(data.constData());
             if (!processAlive(pid))
                 continue;
             QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));

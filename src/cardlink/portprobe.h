@@ -1,23 +1,11 @@
 // Why a serial device cannot be had, in words an operator can act on.
 #pragma once
 
+#include "openoutcome.h"
+
 #include <QSerialPort>
 #include <QString>
 #include <optional>
-
-enum class PortFailure {
-    None,
-    NoSuchPort, // the device is absent
-    Held,       // the device exists but cannot be had: in use, locked or permission denied
-    Other,
-};
-
-struct OpenOutcome
-{
-    PortFailure failure = PortFailure::None;
-    QString reason; // for the operator; names the device
-    bool ok() const { return failure == PortFailure::None; }
-};
 
 namespace PortProbe {
 

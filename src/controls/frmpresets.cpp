@@ -1,41 +1,39 @@
 // A preset window: ten named buttons, each sending its stored level on one channel.
 #include "frmpresets.h"
 
-#include "app/twips.h"
-#include "channelsink.h"
 #include "presetdetails.h"
+#include "ui/twips.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
 frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
-    : QWidget(parent)
-    , m_sink(sink)
-    , m_levels(kPresets, QStringLiteral("0"))
+    : ControlWindow(sink, parent)
+    , m_lblPresets_Val(kPresets, QStringLiteral("0"))
     , m_cmdClose(new QPushButton(QStringLiteral("Close"), this))
 {
     setWindowTitle(QStringLiteral("Presets"));
     setFixedSize(twipsSize(1392, 5484));
 
     for (int i = 0; i < kPresets; ++i) {
-        m_buttons[i] = new QPushButton(QStringLiteral("Preset (0)"), this);
-        m_buttons[i]->setObjectName(QStringLiteral("cmdPresets%1").arg(i));
+        m_cmdPresets[i] = new QPushButton(QStringLiteral("Preset (0)"), this);
+        m_cmdPresets[i]->setObjectName(QStringLiteral("cmdPresets%1").arg(i));
         // The top button sits a little right of the others.
-        m_buttons[i]->setGeometry(i == 0 ? twipsRect(108, 120, 1215, 375)
+        m_cmdPresets[i]->setGeometry(i == 0 ? twipsRect(108, 120, 1215, 375)
                                          : twipsRect(71, 615 + 495 * (i - 1), 1215, 375));
-        m_buttons[i]->setAutoDefault(false);
-        m_buttons[i]->setFocusPolicy(Qt::StrongFocus);
-        m_buttons[i]->installEventFilter(this);
-        connect(m_buttons[i], &QPushButton::clicked, this, [this, i] { cmdPresets_Click(i); });
+        m_cmdPresets[i]->setAutoDefault(false);
+        m_cmdPresets[i]->setFocusPolicy(Qt::StrongFocus);
+        m_cmdPresets[i]->installEventFilter(this);
+        connect(m_cmdPresets[i], &QPushButton::clicked, this, [this, i] { cmdPresets_Click(i); });
         if (i > 0)
-            setTabOrder(m_buttons[i - 1], m_buttons[i]);
+            setTabOrder(m_cmdPresets[i - 1], m_cmdPresets[i]);
     }
     m_cmdClose->setObjectName(QStringLiteral("cmdClose_Preset"));
     m_cmdClose->setGeometry(twipsRect(371, 5160, 615, 255));
     m_cmdClose->setAutoDefault(false);
-    setTabOrder(m_buttons[kPresets - 1], m_cmdClose);
-    setFocusProxy(m_buttons[0]);
+    setTabOrder(m_cmdPresets[kPresets - 1], m_cmdClose);
+    setFocusProxy(m_cmdPresets[0]);
     connect(m_cmdClose, &QPushButton::clicked, this, &frmPresets::cmdClose_Preset_Click);
 }
 
@@ -43,23 +41,22 @@ void frmPresets::Form_Load(const Preset_Details &details)
 {
     for (int i = 0; i < kPresets; ++i) {
         const QString name = details.Preset_Name(i)->text();
-        m_buttons[i]->setText(name);
-        m_buttons[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
+        m_cmdPresets[i]->setText(name);
+        m_cmdPresets[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
                                                        : QString(name).remove(u'&'));
-        m_levels[i] = details.Preset_Value(i)->text();
+        m_lblPresets_Val[i] = details.Preset_Value(i)->text();
     }
 }
 
 void frmPresets::cmdPresets_Click(int index)
 {
-    // Its own channel, whichever window is active: every press sends, repeats included.
-    m_sink.SendChannelFrame(m_tag, m_levels[index]);
+    // Every press sends, repeats included.
+    send(m_lblPresets_Val[index]);
 }
 
 void frmPresets::cmdClose_Preset_Click()
 {
-    QWidget *window = parentWidget() ? parentWidget() : this;
-    window->hide();
+    hideWindow();
 }
 
 bool frmPresets::eventFilter(QObject *watched, QEvent *event)
@@ -73,5 +70,5 @@ bool frmPresets::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
     }
-    return QWidget::eventFilter(watched, event);
+    return ControlWindow::eventFilter(watched, event);
 }

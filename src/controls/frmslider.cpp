@@ -1,35 +1,33 @@
 // A slider window: one channel's level from 0 (bottom) to 255 (top).
 #include "frmslider.h"
 
-#include "app/twips.h"
-#include "channelsink.h"
-#include "sliderticker.h"
+#include "framepacer.h"
+#include "ui/twips.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
 
-frmSlider::frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent)
-    : QWidget(parent)
-    , m_sink(sink)
-    , m_ticker(ticker)
+frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
+    : ControlWindow(sink, parent)
     , m_vscSlide(new QScrollBar(Qt::Vertical, this))
     , m_lblValue(new QLabel(QStringLiteral("0"), this))
     , m_cmdClose(new QPushButton(QStringLiteral("Close"), this))
+    , m_pacer(new FramePacer([this] { return Timer1_Timer(); }, this))
 {
     setWindowTitle(QStringLiteral("Slider"));
     setFixedSize(twipsSize(768, 6312));
 
-    // 255 at the top, 0 at the bottom; the thumb starts at the bottom.
+    // A vertical scroll bar's arrows and trough always step its raw value down at the top,
+    // so the bar stays as Qt draws it and the level is 255 minus the raw value: arrows,
+    // trough, drag, keys and wheel then all raise the level towards the top.
     m_vscSlide->setObjectName(QStringLiteral("vscSlide"));
     m_vscSlide->setGeometry(twipsRect(135, 120, 495, 5295));
-    m_vscSlide->setRange(0, 255);
-    m_vscSlide->setInvertedAppearance(true);
+    m_vscSlide->setRange(0, kTop);
     m_vscSlide->setSingleStep(1);
     m_vscSlide->setPageStep(1);
-    m_vscSlide->setValue(0);
+    m_vscSlide->setValue(kTop); // level 0: the thumb starts at the bottom
     m_vscSlide->setFocusPolicy(Qt::StrongFocus);
     m_vscSlide->installEventFilter(this);
 
@@ -48,86 +46,64 @@ frmSlider::frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent)
     setFocusProxy(m_vscSlide);
     setTabOrder(m_vscSlide, m_cmdClose);
 
-    connect(m_vscSlide, &QScrollBar::valueChanged, this, [this] { m_ticker.wake(this); });
+    connect(m_vscSlide, &QScrollBar::valueChanged, m_pacer, &FramePacer::changed);
     connect(m_cmdClose, &QPushButton::clicked, this, &frmSlider::cmdClose_Slider_Click);
 }
 
 void frmSlider::setTag(const QString &tag)
 {
-    m_tag = tag;
+    ControlWindow::setTag(tag);
     m_vscSlide->setAccessibleName(QStringLiteral("Channel %1 level").arg(tag));
 }
 
-void frmSlider::Timer1_Timer()
+int frmSlider::level() const
 {
-    const QString shown = QString::number(m_vscSlide->value());
+    return kTop - m_vscSlide->value();
+}
+
+bool frmSlider::Timer1_Timer()
+{
+    const QString shown = QString::number(level());
     if (m_lblValue->text() == shown)
-        return;
+        return false;
     m_lblValue->setText(shown);
     lblValue_Change();
+    return true;
 }
 
 void frmSlider::lblValue_Change()
 {
-    // Its own channel, whichever window is active by now.
-    m_sink.SendChannelFrame(m_tag, m_lblValue->text());
+    send(m_lblValue->text());
 }
 
 void frmSlider::cmdClose_Slider_Click()
 {
-    // Hidden, never destroyed: the window keeps its registry slot.
-    QWidget *window = parentWidget() ? parentWidget() : this;
-    window->hide();
-}
-
-void frmSlider::stepBy(int delta)
-{
-    m_vscSlide->setValue(m_vscSlide->value() + delta);
+    hideWindow();
 }
 
 bool frmSlider::eventFilter(QObject *watched, QEvent *event)
 {
-    // Keys and wheel are spelt out so that "up" always means a higher level.
-    if (watched == m_vscSlide && event->type() == QEvent::KeyPress) {
-        switch (static_cast<QKeyEvent *>(event)->key()) {
-        case Qt::Key_Up:
-        case Qt::Key_PageUp:
-            stepBy(1);
-            return true;
-        case Qt::Key_Down:
-        case Qt::Key_PageDown:
-            stepBy(-1);
-            return true;
-        case Qt::Key_Home:
-            m_vscSlide->setValue(m_vscSlide->maximum());
-            return true;
-        case Qt::Key_End:
-            m_vscSlide->setValue(m_vscSlide->minimum());
-            return true;
-        default:
-            break;
-        }
-    } else if (event->type() == QEvent::Wheel
-               && (watched == m_vscSlide || watched == m_lblValue || watched == m_cmdClose)) {
+    // The wheel moves this slider from anywhere over its window, one level a notch.
+    if (event->type() == QEvent::Wheel
+        && (watched == m_vscSlide || watched == m_lblValue || watched == m_cmdClose)) {
         wheel(static_cast<QWheelEvent *>(event));
         return true;
     }
-    return QWidget::eventFilter(watched, event);
+    return ControlWindow::eventFilter(watched, event);
 }
 
 void frmSlider::wheelEvent(QWheelEvent *event)
 {
-    // Anywhere over the window the wheel moves this slider.
     wheel(event);
 }
 
 void frmSlider::wheel(QWheelEvent *event)
 {
-    // One step a notch; high-resolution wheels and touchpads add up to notches.
+    // High-resolution wheels and touchpads add up to whole notches; up raises the level.
     m_wheelRemainder += event->angleDelta().y();
     const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
     m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
     if (notches != 0)
-        stepBy(notches);
+        m_vscSlide->setValue(m_vscSlide->value() - notches);
     event->accept();
 }

@@ -1,47 +1,42 @@
 // A slider window: one channel's level from 0 (bottom) to 255 (top).
 #pragma once
 
-#include <QWidget>
+#include "controlwindow.h"
 
-class ChannelSink;
-class SliderTicker;
+class FramePacer;
 class QLabel;
 class QPushButton;
 class QScrollBar;
 class QWheelEvent;
 
-class frmSlider : public QWidget
+class frmSlider : public ControlWindow
 {
     Q_OBJECT
 
 public:
-    frmSlider(ChannelSink &sink, SliderTicker &ticker, QWidget *parent = nullptr);
+    static constexpr int kTop = 255;
 
-    QString Tag() const { return m_tag; }
-    void setTag(const QString &tag);
+    explicit frmSlider(ChannelSink &sink, QWidget *parent = nullptr);
 
-    QScrollBar *vscSlide() const { return m_vscSlide; }
-    QLabel *lblValue() const { return m_lblValue; }
-    QPushButton *cmdClose_Slider() const { return m_cmdClose; }
-
-    // The label catches up with the scroll bar; a change of the shown value sends it.
-    void Timer1_Timer();
-    void cmdClose_Slider_Click();
+    void setTag(const QString &tag) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    void wheel(QWheelEvent *event);
+    // The level the scroll bar shows: 255 at the top.
+    int level() const;
+    // The label catches up with the scroll bar; true when that changed the shown value,
+    // which then went to the card.
+    bool Timer1_Timer();
     void lblValue_Change();
-    void stepBy(int delta);
+    void cmdClose_Slider_Click();
+    void wheel(QWheelEvent *event);
 
-    ChannelSink &m_sink;
-    SliderTicker &m_ticker;
-    QString m_tag;
     QScrollBar *m_vscSlide;
     QLabel *m_lblValue;
     QPushButton *m_cmdClose;
+    FramePacer *m_pacer;
     int m_wheelRemainder = 0;
 };

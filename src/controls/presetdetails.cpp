@@ -1,7 +1,7 @@
 // The dialog in which the ten presets of a new preset window are named and given levels.
 #include "presetdetails.h"
 
-#include "app/twips.h"
+#include "ui/twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -19,9 +19,6 @@ public:
 
     QLineEdit *Preset_Name(int i) const { return m_names[i]; }
     QLineEdit *Preset_Value(int i) const { return m_values[i]; }
-    QPushButton *OK_Button() const { return m_ok; }
-
-    void OK_Button_Click();
 
     // Every way out hides the dialog as OK does: New > Preset goes on and reads the rows.
     void reject() override;
@@ -31,6 +28,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void OK_Button_Click();
+
     std::array<QLineEdit *, kRows> m_names {};
     std::array<QLineEdit *, kRows> m_values {};
     QPushButton *m_ok;

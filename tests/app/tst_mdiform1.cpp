@@ -1,410 +1,323 @@
-// The main frame: start-up fallback, port selector and lamp, exit, and its layout.
-#include "app/qtdialogs.h"
-#include "app/svgimage.h"
-#include "controls/controlregistry.h"
-#include "controls/frmslider.h"
+// The main frame: start-up over COM1 to COM4, the port buttons and the lamp, a line that is
+// lost or stalls, exit, the real boxes, and frames that stay whole whatever the operator does.
+#include "numbers/strictbyte.h"
 #include "support/desk.h"
 
 #include <QAbstractButton>
-#include <QMdiArea>
+#include <QAction>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPushButton>
-#include <QTest>
-#include <QTimer>
+#include <QRandomGenerator>
+#include <QSerialPort>
 #include <QToolButton>
+#include <unistd.h>
 
-using Icon = Dialogs::Icon;
+namespace {
+
+QSet<int> ports(const QString &digits)
+{
+    QSet<int> set;
+    for (const QChar c : digits)
+        set.insert(c.digitValue());
+    return set;
+}
+
+void clickLamp(Desk &desk)
+{
+    auto *unlit = desk.find<QWidget>("imgConnection_Status0");
+    click(unlit->isVisible() ? unlit : desk.find<QWidget>("imgConnection_Status1"));
+}
+
+void clickMenu(Desk &desk, const char *name)
+{
+    auto *bar = desk.frame->menuBar();
+    click(bar, bar->actionGeometry(desk.find<QAction>(name)).center());
+}
+
+} // namespace
 
 class TestMDIForm1 : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void startupFallback_data();
-    void startupFallback();
-    void noPortAtStartupEndsTheProgram();
-    void openComClosesAnOpenPortFirst();
-    void portButtonsAndLamp();
-    void unopenablePortKeepsTheProgram_data();
-    void unopenablePortKeepsTheProgram();
+    void startup_data();
+    void startup();
+    void portControls_data();
+    void portControls();
     void lostLine();
-    void badLevelIsRefusedWithAWarning();
-    void exitQuestion_data();
-    void exitQuestion();
-    void closeBoxEndsWithoutAsking();
-    void realExitBox();
-    void realFatalBox();
-    void toolbarLayout();
-    void menus();
+    void stalledLine();
+    void exit_data();
+    void exit();
+    void realBoxes();
+    void framesStayWhole();
 };
 
-void TestMDIForm1::startupFallback_data()
+void TestMDIForm1::startup_data()
 {
     QTest::addColumn<QString>("missing");
-    QTest::addColumn<QString>("held");
-    QTest::addColumn<int>("opened");
-
-    QTest::newRow("COM1 free") << "" << "" << 1;
-    QTest::newRow("COM1 missing, COM2 held") << "1" << "2" << 3;
-    QTest::newRow("COM1 held, COM2 and COM3 missing") << "23" << "1" << 4;
+    QTest::addColumn<QString>("busy");
+    QTest::addColumn<QString>("notTty");
+    QTest::addColumn<int>("opened"); // the button down; 0 for none
+    QTest::addColumn<QString>("box");
+    QTest::newRow("COM1 free") << "" << "" << "" << 1 << "";
+    QTest::newRow("COM1 missing, COM2 held") << "1" << "2" << "" << 3 << "";
+    QTest::newRow("COM1 held, COM2 and COM3 missing") << "23" << "1" << "" << 4 << "";
+    QTest::newRow("COM1 to COM4 unavailable, COM5 never tried") << "13" << "24" << "" << 0 << "A valid COM port cannot be found";
+    QTest::newRow("another failure stops the fallback") << "" << "" << "1" << 1 << "COM1 cannot be opened: ";
 }
 
-void TestMDIForm1::startupFallback()
+void TestMDIForm1::startup()
 {
     QFETCH(QString, missing);
-    QFETCH(QString, held);
+    QFETCH(QString, busy);
+    QFETCH(QString, notTty);
     QFETCH(int, opened);
-    Desk desk(false);
-    for (QChar c : missing)
-        desk.ports.makeMissing(c.digitValue());
-    for (QChar c : held)
-        desk.ports.hold(c.digitValue());
-    QVERIFY(desk.frame->MDIForm_Load());
-
+    QFETCH(QString, box);
+    Desk desk(ports(missing), ports(busy), false);
+    for (const int n : ports(notTty))
+        desk.devices[n] = "/dev/null";
+    QCOMPARE(desk.frame->MDIForm_Load(), opened != 0);
     QCOMPARE(desk.checkedPort(), opened);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    QVERIFY(desk.dialogs.shown.isEmpty());
-    // The link really is on that port.
-    desk.frame->SendChannelFrame("12", "200");
-    QCOMPARE(readBytes(desk.ports.pty(opened), 2).toHex(), QByteArray("0cc8"));
-}
-
-void TestMDIForm1::noPortAtStartupEndsTheProgram()
-{
-    Desk desk(false);
-    desk.ports.makeMissing(1);
-    desk.ports.hold(2);
-    desk.ports.makeMissing(3);
-    desk.ports.hold(4);
-    // COM5 is free, but start-up never tries it.
-    QVERIFY(!desk.frame->MDIForm_Load());
-
-    QCOMPARE(desk.dialogs.shown.size(), 1);
-    const FakeDialogs::Shown box = desk.dialogs.shown.first();
-    QCOMPARE(box.text, QStringLiteral("A valid COM port cannot be found"));
-    QCOMPARE(box.title, QStringLiteral("Fatal Error"));
-    QCOMPARE(box.icon, Icon::Critical);
-    // The detail says what each port answered, so that the operator learns why.
-    const QStringList detail = box.detail.split('\n');
-    QCOMPARE(detail.size(), 4);
-    QVERIFY(detail[0].startsWith("COM1: there is no such device"));
-    QVERIFY(detail[1].startsWith("COM2: ") && detail[1].contains("in use by another program"));
-    QVERIFY(detail[3].startsWith("COM4: "));
-    QCOMPARE(desk.dialogs.endings, QList<int>{1});
-    // Nothing after the ending: no button pressed, no lamp lit, no port open.
-    QCOMPARE(desk.checkedPort(), 0);
-    QCOMPARE(desk.lamp(), QStringLiteral("unlit"));
-    QVERIFY(!desk.frame->MSComm1().portOpen());
-}
-
-void TestMDIForm1::openComClosesAnOpenPortFirst()
-{
-    Desk desk;
-    desk.frame->optCommSelect_Click(2);
-    QVERIFY(desk.frame->MSComm1().portOpen());
-    // Without closing first, COM1's attempt would find the link still open on COM2.
-    QCOMPARE(desk.frame->OpenCOM(1), std::optional<int>(1));
-    desk.frame->SendChannelFrame("1", "1");
-    QCOMPARE(readBytes(desk.ports.pty(1), 2).toHex(), QByteArray("0101"));
-    QVERIFY(desk.ports.pty(2).read(1, 50).isEmpty());
-}
-
-void TestMDIForm1::portButtonsAndLamp()
-{
-    Desk desk;
-    MDIForm1 &frame = *desk.frame;
-    // The lamp twice: closed, then the same port open again.
-    frame.imgConnection_Status_Click(1);
-    QCOMPARE(desk.lamp(), QStringLiteral("unlit"));
-    QVERIFY(!frame.MSComm1().portOpen());
-    QCOMPARE(desk.checkedPort(), 1);
-    frame.SendChannelFrame("1", "50");
-    QVERIFY(desk.ports.pty(1).read(1, 50).isEmpty());
-    frame.imgConnection_Status_Click(0);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    frame.SendChannelFrame("1", "51");
-    QCOMPARE(readBytes(desk.ports.pty(1), 2).toHex(), QByteArray("0133"));
-
-    // Closed by the lamp, then another port's button: that port opens, the lamp lights.
-    frame.imgConnection_Status_Click(1);
-    QTest::mouseClick(frame.optCommSelect(4), Qt::LeftButton);
-    QCOMPARE(desk.checkedPort(), 4);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    frame.SendChannelFrame("4", "4");
-    QCOMPARE(readBytes(desk.ports.pty(4), 2).toHex(), QByteArray("0404"));
-
-    // The button already down reconnects: closed by the lamp, pressed again, open again.
-    frame.imgConnection_Status_Click(1);
-    QTest::mouseClick(frame.optCommSelect(4), Qt::LeftButton);
-    QCOMPARE(desk.checkedPort(), 4);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    QVERIFY(frame.MSComm1().portOpen());
-    QVERIFY(desk.dialogs.shown.isEmpty());
-}
-
-void TestMDIForm1::unopenablePortKeepsTheProgram_data()
-{
-    QTest::addColumn<bool>("byLamp");
-    QTest::addColumn<bool>("held");
-    QTest::newRow("missing port by button") << false << false;
-    QTest::newRow("held port by button") << false << true;
-    QTest::newRow("missing port by lamp") << true << false;
-}
-
-void TestMDIForm1::unopenablePortKeepsTheProgram()
-{
-    QFETCH(bool, byLamp);
-    QFETCH(bool, held);
-    Desk desk;
-    MDIForm1 &frame = *desk.frame;
-    frame.registry().ShowNewControl(ControlRegistry::Slider, 5, "kept");
-    if (byLamp) {
-        frame.imgConnection_Status_Click(1);
-        desk.ports.makeMissing(1);
-        frame.imgConnection_Status_Click(0);
+    QCOMPARE(desk.lamp(), box.isEmpty() ? "lit" : "unlit");
+    QCOMPARE(desk.dialogs.endings, opened ? QList<int>{} : QList<int>{1});
+    const auto shown = desk.dialogs.messages();
+    QCOMPARE(shown.size(), box.isEmpty() ? 0 : 1);
+    if (box.isEmpty()) {
+        desk.frame->SendChannelFrame("12", "200");
+        QCOMPARE(desk.wire(opened).toHex(), QByteArray("0cc8"));
+    } else if (opened) {
+        QVERIFY2(shown[0].text.startsWith(box), qPrintable(shown[0].text));
     } else {
-        held ? desk.ports.hold(5) : desk.ports.makeMissing(5);
-        QTest::mouseClick(frame.optCommSelect(5), Qt::LeftButton);
+        QCOMPARE(shown[0].text, box);
+        QCOMPARE(shown[0].title, "Fatal Error");
+        QCOMPARE(shown[0].icon, Dialogs::Icon::Critical);
+        // The detail says what each port answered, so that the operator learns why.
+        const QStringList detail = shown[0].detail.split('\n');
+        QCOMPARE(detail.size(), 4);
+        QVERIFY(detail[0].startsWith("COM1: there is no such port") && detail[3].startsWith("COM4: "));
+        QVERIFY(detail[1].contains("in use by another program"));
     }
-    const int port = byLamp ? 1 : 5;
-    QCOMPARE(desk.dialogs.shown.size(), 1);
-    const FakeDialogs::Shown box = desk.dialogs.shown.first();
-    QCOMPARE(box.icon, Icon::Critical);
-    QCOMPARE(box.title, QStringLiteral("Lumidesk"));
-    const QString expected = held ? QStringLiteral("COM5 cannot be opened: %1 is in use by "
-                                                   "another program")
-                                            .arg(desk.ports.pty(5).slavePath())
-                                  : QStringLiteral("COM%1 cannot be opened: there is no such "
-                                                   "device (/dev/lumidesk-test-missing-%1)")
-                                            .arg(port);
-    QVERIFY2(box.text.startsWith(expected), qPrintable(box.text));
-    QVERIFY(desk.dialogs.endings.isEmpty());
-    QCOMPARE(desk.lamp(), QStringLiteral("unlit"));
-    QCOMPARE(desk.checkedPort(), port);
-    QVERIFY(!frame.MSComm1().portOpen());
-    // Everything else stays: the operator's window is still there.
-    QCOMPARE(frame.registry().SliderForms().size(), 3);
-    QVERIFY(frame.registry().SliderForms()[2]->parentWidget()->isVisibleTo(frame.mdiArea()));
+}
 
-    // Once the port can be had, the lamp retries the port whose button is down.
-    held ? desk.ports.release(5) : desk.ports.restore(port);
-    frame.imgConnection_Status_Click(0);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    frame.SendChannelFrame("9", "9");
-    QCOMPARE(readBytes(desk.ports.pty(port), 2).toHex(), QByteArray("0909"));
+void TestMDIForm1::portControls_data()
+{
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QString>("clicks"); // L the lamp, a digit that port's button
+    QTest::addColumn<QString>("lamp");
+    QTest::addColumn<int>("down");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("lamp closes, button stays down") << "" << "L" << "unlit" << 1 << QStringList{};
+    QTest::newRow("lamp twice reopens") << "" << "LL" << "lit" << 1 << QStringList{};
+    QTest::newRow("closed, then another port") << "" << "L4" << "lit" << 4 << QStringList{};
+    QTest::newRow("button already down reconnects") << "" << "L1" << "lit" << 1 << QStringList{};
+    const QString noPort = "COM5 cannot be opened: there is no such port on this computer";
+    QTest::newRow("missing port: told, still running") << "5" << "5" << "unlit" << 5 << QStringList{noPort};
+    QTest::newRow("the lamp tries it again") << "5" << "5L" << "unlit" << 5 << QStringList{noPort, noPort};
+    QTest::newRow("back to a good port") << "5" << "52" << "lit" << 2 << QStringList{noPort};
+}
+
+void TestMDIForm1::portControls()
+{
+    QFETCH(QString, missing);
+    QFETCH(QString, clicks);
+    QFETCH(QString, lamp);
+    QFETCH(int, down);
+    QFETCH(QStringList, boxes);
+    Desk desk(ports(missing));
+    for (const QChar c : clicks) {
+        if (c == 'L')
+            clickLamp(desk);
+        else
+            click(desk.find<QWidget>("optCommSelect" + QString(c)));
+    }
+    QCOMPARE(desk.lamp(), lamp);
+    QCOMPARE(desk.checkedPort(), down);
+    QStringList shown;
+    for (const auto &box : desk.dialogs.messages())
+        shown << box.text;
+    QCOMPARE(shown, boxes);
+    QVERIFY(desk.dialogs.endings.isEmpty());
+    // Frames go out exactly while the lamp is lit, and on that port.
+    desk.frame->SendChannelFrame("7", "70");
+    QCOMPARE(desk.wire(down, 2, lamp == "lit" ? 2000 : 100).toHex(),
+             lamp == "lit" ? QByteArray("0746") : QByteArray());
 }
 
 void TestMDIForm1::lostLine()
 {
     Desk desk;
-    MDIForm1 &frame = *desk.frame;
-    desk.ports.pty(1).closeMaster();
-    frame.SendChannelFrame("1", "10");
-    frame.SendChannelFrame("1", "11");
-    QTRY_COMPARE(desk.dialogs.shown.size(), 1);
-    QTest::qWait(50);
-    QCOMPARE(desk.dialogs.shown.size(), 1);
-    const FakeDialogs::Shown box = desk.dialogs.shown.first();
-    QCOMPARE(box.icon, Icon::Critical);
-    QCOMPARE(box.title, QStringLiteral("Lumidesk"));
-    QVERIFY2(box.text.startsWith("COM1 was lost: "), qPrintable(box.text));
-    QCOMPARE(desk.lamp(), QStringLiteral("unlit"));
-    QVERIFY(desk.dialogs.endings.isEmpty());
-
-    // Plugged back in at the same number, the lamp reopens it.
-    desk.ports.replug(1);
-    frame.imgConnection_Status_Click(0);
-    QCOMPARE(desk.lamp(), QStringLiteral("lit"));
-    frame.SendChannelFrame("1", "12");
-    QCOMPARE(readBytes(desk.ports.pty(1), 2).toHex(), QByteArray("010c"));
+    auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
+    int errors = 0;
+    connect(port, &QSerialPort::errorOccurred, this, [&](QSerialPort::SerialPortError e) {
+        errors += e != QSerialPort::NoError;
+    });
+    click(desk.find<QWidget>("optCommSelect2"));
+    for (int cycle = 1; cycle <= 20; ++cycle) {
+        const int errorsBefore = errors;
+        desk.rig.card(2)->unplug();
+        desk.frame->SendChannelFrame("2", "1");
+        desk.frame->SendChannelFrame("2", "2");
+        QTRY_COMPARE(desk.dialogs.messages().size(), cycle);
+        QVERIFY(desk.dialogs.messages().last().text.startsWith("COM2 was lost: "));
+        QCOMPARE(desk.lamp(), "unlit");
+        // Handled once, not spun on: QSerialPort repeats its error until the port closes.
+        QCOMPARE_LE(errors - errorsBefore, 4);
+        desk.rig.card(2)->plugIn();
+        clickLamp(desk);
+        QCOMPARE(desk.lamp(), "lit");
+    }
+    desk.frame->SendChannelFrame("2", "255");
+    QCOMPARE(desk.wire(2).toHex(), QByteArray("02ff"));
 }
 
-void TestMDIForm1::badLevelIsRefusedWithAWarning()
+void TestMDIForm1::stalledLine()
 {
     Desk desk;
-    desk.frame->SendChannelFrame("3", "300");
-    desk.frame->SendChannelFrame("x7", "3");
-    const QList<FakeDialogs::Shown> boxes = desk.dialogs.messages();
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[0].text,
-             QStringLiteral("The level \"300\" cannot be sent: it must be a number from 0 to 255."));
-    QCOMPARE(boxes[0].icon, Icon::Exclamation);
-    QCOMPARE(boxes[0].title, QStringLiteral("Lumidesk"));
-    QCOMPARE(boxes[1].text,
-             QStringLiteral("The channel \"x7\" cannot be sent: it must be a number from 0 to "
-                            "255."));
-    QVERIFY(desk.ports.pty(1).read(1, 50).isEmpty());
-    QVERIFY(desk.dialogs.endings.isEmpty());
+    // The card stops reading: the terminal's buffer fills and bytes wait in the link.
+    desk.rig.card(1)->setListening(false);
+    auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
+    while (port->bytesToWrite() == 0)
+        desk.frame->SendChannelFrame("1", "1");
+    QVERIFY(desk.dialogs.messages().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(desk.dialogs.messages().size(), 1, CardLink::kStallMs + 2000);
+    QVERIFY(desk.dialogs.messages()[0].text.startsWith("COM1 was lost: "));
+    QVERIFY(desk.dialogs.messages()[0].text.contains("has taken no data"));
+    QCOMPARE(desk.lamp(), "unlit");
+
+    // A full line that keeps taking bytes, as a real 9600-baud line under a flood does, is
+    // not lost.
+    desk.rig.card(1)->setListening(true);
+    clickLamp(desk);
+    desk.rig.card(1)->setListening(false);
+    while (port->bytesToWrite() == 0)
+        desk.frame->SendChannelFrame("1", "3");
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < CardLink::kStallMs + 1000) {
+        desk.frame->SendChannelFrame("1", "4");
+        QTest::qWait(50);
+        char byte;
+        (void)!::read(desk.rig.card(1)->masterFd(), &byte, 1);
+    }
+    QCOMPARE(desk.lamp(), "lit");
+    QCOMPARE(desk.dialogs.messages().size(), 1);
 }
 
-void TestMDIForm1::exitQuestion_data()
+void TestMDIForm1::exit_data()
 {
-    QTest::addColumn<bool>("fromMenu");
+    QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("yes");
-    QTest::newRow("toolbar, No") << false << false;
-    QTest::newRow("toolbar, Yes") << false << true;
-    QTest::newRow("menu, No") << true << false;
-    QTest::newRow("menu, Yes") << true << true;
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("toolbar, Yes") << "toolbar" << true << true;
+    QTest::newRow("toolbar, No") << "toolbar" << false << false;
+    QTest::newRow("menu, Yes") << "menu" << true << true;
+    QTest::newRow("menu, No") << "menu" << false << false;
+    QTest::newRow("close box: no question") << "close" << false << true;
 }
 
-void TestMDIForm1::exitQuestion()
+void TestMDIForm1::exit()
 {
-    QFETCH(bool, fromMenu);
+    QFETCH(QString, how);
     QFETCH(bool, yes);
-    Desk desk;
-    desk.dialogs.yesNoAnswers = {yes};
-    if (fromMenu)
-        desk.frame->findChild<QAction *>("mnuExit")->trigger();
-    else
-        QTest::mouseClick(desk.frame->cmdExit(), Qt::LeftButton);
-
-    QCOMPARE(desk.dialogs.shown.size(), 1);
-    QCOMPARE(desk.dialogs.shown.first().kind, FakeDialogs::Shown::Question);
-    QCOMPARE(desk.dialogs.shown.first().title, QStringLiteral("Exit?"));
-    QCOMPARE(desk.dialogs.shown.first().text, QStringLiteral("Please confirm that you wish to exit"));
-    QCOMPARE(desk.dialogs.endings, yes ? QList<int>{0} : QList<int>{});
-    // Yes releases the port before the end; No leaves it open.
-    QCOMPARE(desk.frame->MSComm1().portOpen(), !yes);
-}
-
-void TestMDIForm1::closeBoxEndsWithoutAsking()
-{
+    QFETCH(bool, ends);
     Desk desk;
     desk.frame->show();
-    desk.frame->close();
-    QVERIFY(desk.dialogs.shown.isEmpty());
-    QCOMPARE(desk.dialogs.endings, QList<int>{0});
-    QVERIFY(!desk.frame->MSComm1().portOpen());
+    QWidget *slider = desk.add(ControlRegistry::Slider, 3);
+    desk.dialogs.yesNoAnswers = {yes};
+    if (how == "toolbar")
+        click(desk.find<QWidget>("cmdExit"));
+    else if (how == "menu")
+        clickMenu(desk, "mnuExit");
+    else
+        desk.frame->close();
+    const bool asked = how != "close";
+    QCOMPARE(desk.dialogs.shown.size(), asked ? 3 : 2); // after the two creation questions
+    if (asked) {
+        QCOMPARE(desk.dialogs.shown.last().title, "Exit?");
+        QCOMPARE(desk.dialogs.shown.last().text, "Please confirm that you wish to exit");
+    }
+    QCOMPARE(desk.dialogs.endings, ends ? QList<int>{0} : QList<int>{});
+    // The port is released on the way out; No leaves everything as it was.
+    QCOMPARE(desk.frame->MSComm1().portOpen(), !ends);
+    if (!ends)
+        QVERIFY(slider->isVisible());
 }
 
-namespace {
-
-class ObservedQtDialogs : public QtDialogs
+void TestMDIForm1::realBoxes()
 {
-public:
-    QList<int> endings;
-    void endProgram(int exitCode) override { endings.append(exitCode); }
-};
-
-struct BoxSeen
-{
-    QString title, text, detail;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    bool yesIsDefault = false;
-    qsizetype buttons = 0;
-};
-
-// Once the next real message box is up, notes what it shows and presses `answer`.
-void answerNextBox(BoxSeen *seen, QMessageBox::StandardButton answer)
-{
-    QTimer::singleShot(0, [seen, answer] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->detail = box->informativeText();
-        seen->icon = box->icon();
-        seen->buttons = box->buttons().size();
-        seen->yesIsDefault = box->defaultButton()
-                && static_cast<QAbstractButton *>(box->defaultButton())
-                        == box->button(QMessageBox::Yes);
-        box->button(answer)->click();
+    // No port at all: the real critical box, then the ending.
+    CardRig rig({1, 2, 3, 4, 5});
+    RealDialogs dialogs;
+    QString text, title, detail;
+    whenModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        text = box->text();
+        title = box->windowTitle();
+        detail = box->informativeText();
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QTest::keyClick(box, Qt::Key_Return);
     });
-}
+    MDIForm1 lonely(dialogs, rig.map());
+    dialogs.setParentWidget(&lonely);
+    QVERIFY(!lonely.MDIForm_Load());
+    QCOMPARE(text, "A valid COM port cannot be found");
+    QCOMPARE(title, "Fatal Error");
+    QVERIFY(detail.startsWith("COM1: there is no such port"));
+    QCOMPARE(dialogs.endings, QList<int>{1});
 
-} // namespace
-
-void TestMDIForm1::realExitBox()
-{
-    ObservedQtDialogs dialogs;
-    PtyPorts ports;
-    MDIForm1 frame(dialogs, ports.map());
-    dialogs.setParentWidget(&frame);
+    // The real exit question: No by its button, then Yes as the default button.
+    CardRig cards;
+    RealDialogs exitDialogs;
+    MDIForm1 frame(exitDialogs, cards.map());
+    exitDialogs.setParentWidget(&frame);
     QVERIFY(frame.MDIForm_Load());
     frame.show();
-
-    for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
-        BoxSeen box;
-        answerNextBox(&box, answer);
-        frame.cmdExit_Click();
-        QCOMPARE(box.title, QStringLiteral("Exit?"));
-        QCOMPARE(box.text, QStringLiteral("Please confirm that you wish to exit"));
-        QCOMPARE(box.icon, QMessageBox::Question);
-        QVERIFY(box.yesIsDefault);
-        QCOMPARE(frame.MSComm1().portOpen(), answer == QMessageBox::No);
-    }
-    QCOMPARE(dialogs.endings, QList<int>{0});
+    whenModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QCOMPARE(box->text(), "Please confirm that you wish to exit");
+        QCOMPARE(box->windowTitle(), "Exit?");
+        click(box->button(QMessageBox::No));
+    });
+    click(frame.findChild<QWidget *>("cmdExit"));
+    QVERIFY(exitDialogs.endings.isEmpty());
+    whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+    click(frame.findChild<QWidget *>("cmdExit"));
+    QCOMPARE(exitDialogs.endings, QList<int>{0});
 }
 
-void TestMDIForm1::realFatalBox()
+void TestMDIForm1::framesStayWhole()
 {
-    ObservedQtDialogs dialogs;
-    PtyPorts ports;
-    for (int n = 1; n <= 4; ++n)
-        ports.makeMissing(n);
-    MDIForm1 frame(dialogs, ports.map());
-    dialogs.setParentWidget(&frame);
-    BoxSeen box;
-    answerNextBox(&box, QMessageBox::Ok);
-    QVERIFY(!frame.MDIForm_Load());
-    QCOMPARE(box.title, QStringLiteral("Fatal Error"));
-    QCOMPARE(box.text, QStringLiteral("A valid COM port cannot be found"));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.buttons, 1);
-    QVERIFY2(box.detail.startsWith("COM1: there is no such device"), qPrintable(box.detail));
-    QVERIFY(box.detail.contains("COM4: "));
-    QCOMPARE(dialogs.endings, QList<int>{1});
-}
-
-void TestMDIForm1::toolbarLayout()
-{
+    // Random sends, good and bad, among port changes: each card gets exactly the good frames
+    // sent while it was the open port, and never half of one.
     Desk desk;
-    MDIForm1 &frame = *desk.frame;
-    frame.show();
-    QCOMPARE(frame.windowTitle(), QStringLiteral("Lumidesk"));
-    QCOMPARE(frame.centralWidget()->size(), QSize(797, 640));
-    QCOMPARE(frame.Picture1()->height(), 30);
-    for (int n = 1; n <= 5; ++n) {
-        QAbstractButton *button = frame.optCommSelect(n);
-        QCOMPARE(button->geometry(), QRect(qRound(375 * (n - 1) / 12.0), 0, 31, 31));
-        QCOMPARE(button->text(), QString::number(n));
-        QCOMPARE(button->toolTip(), QStringLiteral("Use COM%1 to send data").arg(n));
-        QVERIFY(button->font().bold());
-        QCOMPARE(button->font().pointSizeF(), 7.8);
-        QCOMPARE(button->accessibleName(), QStringLiteral("COM%1").arg(n));
-        QCOMPARE(button->focusPolicy(), Qt::StrongFocus);
+    QRandomGenerator random(20261207);
+    std::array<QByteArray, kComPorts + 1> expected;
+    int open = 1, refused = 0;
+    const QStringList levels{"0", "255", "17", "7.5", "abc", "300", "", "-1", "&HFF", " 9 "};
+    for (int i = 0; i < 10000; ++i) {
+        const int what = int(random.bounded(100));
+        if (what < 2) {
+            const int port = 1 + int(random.bounded(kComPorts));
+            click(desk.find<QWidget>(QStringLiteral("optCommSelect%1").arg(port)));
+            open = port;
+        } else if (what < 4) {
+            clickLamp(desk);
+            open = desk.lamp() == "lit" ? desk.checkedPort() : 0;
+        } else {
+            const int channel = 1 + int(random.bounded(kChannelCount));
+            const QString level = levels[random.bounded(levels.size())];
+            desk.frame->SendChannelFrame(QString::number(channel), level);
+            const std::optional<quint8> byte = StrictByte::read(level);
+            if (open && byte)
+                expected[open] += frame(channel, *byte);
+            refused += open && !byte;
+        }
     }
-    QCOMPARE(frame.imgConnection_Status(0)->accessibleName(), QStringLiteral("COM port closed"));
-    QCOMPARE(frame.imgConnection_Status(1)->accessibleName(), QStringLiteral("COM port open"));
-    for (int i = 0; i < 2; ++i) {
-        QCOMPARE(frame.imgConnection_Status(i)->geometry(), QRect(156, -4, 32, 32));
-        QCOMPARE(frame.imgConnection_Status(i)->toolTip(),
-                 QStringLiteral("Toggle the COM port status (open/closed)"));
-    }
-    QCOMPARE(frame.cmdExit()->toolTip(), QStringLiteral("Exit Application"));
-    QVERIFY(!frame.cmdHelp()->toolTip().isEmpty());
-    // Help and Exit sit at 2520 and 2880 twips in the strip, inside Frame1.
-    QCOMPARE(frame.cmdHelp()->mapTo(frame.Picture1(), QPoint()), QPoint(210, 0));
-    QCOMPARE(frame.cmdExit()->mapTo(frame.Picture1(), QPoint()), QPoint(240, 0));
-}
-
-void TestMDIForm1::menus()
-{
-    Desk desk;
-    MDIForm1 &frame = *desk.frame;
-    QStringList bar;
-    for (QAction *action : frame.menuBar()->actions())
-        bar << action->text();
-    QCOMPARE(bar, (QStringList{"&New", "&Help", "E&xit"}));
-    QVERIFY(!frame.findChild<QAction *>("mnuHelp")->menu());
-    QVERIFY(!frame.findChild<QAction *>("mnuExit")->menu());
-    QCOMPARE(frame.findChild<QAction *>("mnuNew_Slider")->text(), QStringLiteral("&Slider"));
-    QCOMPARE(frame.findChild<QAction *>("mnuNew_Slider")->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+S")));
-    QCOMPARE(frame.findChild<QAction *>("mnuNew_Preset")->text(), QStringLiteral("&Preset"));
-    QCOMPARE(frame.findChild<QAction *>("mnuNew_Preset")->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+P")));
+    for (int n = 1; n <= kComPorts; ++n)
+        QCOMPARE(desk.wire(n, int(expected[n].size())).toHex(), expected[n].toHex());
+    QCOMPARE(desk.dialogs.messages().size(), refused);
+    QVERIFY(refused > 100);
 }
 
 QTEST_MAIN(TestMDIForm1)

@@ -1,39 +1,76 @@
-// A main frame on pseudo-terminal ports with scripted dialogs: the program as a test sees it.
+// The program as a test sees it: the main frame on virtual cards with scripted dialogs, and
+// the operator's hands.
 #include "desk.h"
 
-#include "app/svgimage.h"
+#include "controls/frmpresets.h"
+#include "controls/frmslider.h"
+#include "ui/svgimage.h"
 
 #include <QAbstractButton>
-#include <QMdiSubWindow>
+#include <QAction>
+#include <QApplication>
+#include <QTimer>
 
-QMdiSubWindow *windowOf(QWidget *control)
+Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load)
+    : rig(missing, busy)
+    , frame(std::make_unique<MDIForm1>(
+              dialogs, [this](int n) { return devices.value(n, rig.map()(n)); }))
 {
-    return qobject_cast<QMdiSubWindow *>(control->parentWidget());
-}
-
-Desk::Desk(bool load)
-    : frame(std::make_unique<MDIForm1>(dialogs, ports.map()))
-{
+    for (int n = 1; n <= kComPorts; ++n)
+        rig.card(n)->setRecording(true);
     if (load)
         frame->MDIForm_Load();
 }
 
 QString Desk::lamp() const
 {
-    const bool lit = !frame->imgConnection_Status(1)->isHidden();
-    const bool unlit = !frame->imgConnection_Status(0)->isHidden();
-    if (lit && unlit)
-        return QStringLiteral("both");
-    if (!lit && !unlit)
-        return QStringLiteral("none");
-    return lit ? QStringLiteral("lit") : QStringLiteral("unlit");
+    const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden();
+    const bool lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
+    return lit == unlit ? (lit ? "both" : "none") : (lit ? "lit" : "unlit");
 }
 
 int Desk::checkedPort() const
 {
-    for (int n = 1; n <= MDIForm1::kPorts; ++n) {
-        if (frame->optCommSelect(n)->isChecked())
+    for (int n = 1; n <= kComPorts; ++n) {
+        if (find<QAbstractButton>(QStringLiteral("optCommSelect%1").arg(n))->isChecked())
             return n;
     }
     return 0;
+}
+
+QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
+{
+    dialogs.inputAnswers = {QString::number(channel), QStringLiteral("Ch: %1").arg(channel)};
+    find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
+    return kind == ControlRegistry::Slider ? static_cast<QWidget *>(frame->registry().SliderForms().last())
+                                           : frame->registry().PresetForms().last();
+}
+
+QByteArray Desk::wire(int com, int count, int timeoutMs)
+{
+    return rig.takeBytes(com, count, timeoutMs);
+}
+
+QByteArray frame(int channel, int value)
+{
+    return QByteArray(1, char(channel)) + char(value);
+}
+
+void click(QWidget *widget, QPoint at)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+}
+
+void whenModal(std::function<void(QWidget *)> answer)
+{
+    auto *poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        answer(modal);
+    });
+    poll->start(10);
 }

@@ -1,26 +1,50 @@
-// A main frame on pseudo-terminal ports with scripted dialogs: the program as a test sees it.
+// The program as a test sees it: the main frame on virtual cards with scripted dialogs, and
+// the operator's hands.
 #pragma once
 
 #include "app/mdiform1.h"
-#include "fakedialogs.h"
-#include "ptyports.h"
+#include "app/qtdialogs.h"
+#include "controls/controlregistry.h"
+#include "virtualcard/cardrig.h"
+#include "virtualcard/scripteddialogs.h"
 
+#include <QTest>
+#include <functional>
 #include <memory>
-
-class QMdiSubWindow;
-
-// The workspace window that holds a control window.
-QMdiSubWindow *windowOf(QWidget *control);
 
 struct Desk
 {
-    FakeDialogs dialogs;
-    PtyPorts ports;
+    CardRig rig;
+    ScriptedDialogs dialogs;
+    QMap<int, QString> devices; // COM numbers mapped elsewhere than to their card
     std::unique_ptr<MDIForm1> frame;
 
-    // Builds the frame; runs its start-up unless told not to.
-    explicit Desk(bool load = true);
+    // COM numbers in `missing` have no card, those in `busy` are held by another program.
+    // Start-up runs unless `load` is false.
+    explicit Desk(const QSet<int> &missing = {}, const QSet<int> &busy = {}, bool load = true);
+
+    template<class T = QWidget>
+    T *find(const QString &name) const { return frame->findChild<T *>(name); }
     // "lit" or "unlit"; "both" or "none" would be a fault.
     QString lamp() const;
     int checkedPort() const; // 0 when no port button is down
+    // New > Slider or New > Preset from the menu, answered with `channel` and the default name.
+    QWidget *add(ControlRegistry::ControlKind kind, int channel);
+    // The bytes COMn's card has received since the last look, waiting for `count` of them.
+    QByteArray wire(int com, int count = 2, int timeoutMs = 2000);
 };
+
+// The real Qt boxes and dialogs, with the ending recorded instead of carried out.
+struct RealDialogs : QtDialogs
+{
+    QList<int> endings;
+    void endProgram(int exitCode) override { endings << exitCode; }
+};
+
+// The two bytes of one frame.
+QByteArray frame(int channel, int value);
+
+// A left click in the middle of `widget`, or at `at`.
+void click(QWidget *widget, QPoint at = {});
+// Runs `answer` on the next modal window once it shows, as an operator answering it.
+void whenModal(std::function<void(QWidget *)> answer);

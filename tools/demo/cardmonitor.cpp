@@ -3,14 +3,14 @@
 
 #include "cardlink/cardlink.h"
 #include "channelgrid.h"
-#include "demorig.h"
+#include "virtualcard/cardrig.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CardMonitor::CardMonitor(DemoRig &rig, CardLink &link, QWidget *parent)
+CardMonitor::CardMonitor(CardRig &rig, CardLink &link, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_rig(rig)
     , m_link(link)
@@ -22,6 +22,9 @@ CardMonitor::CardMonitor(DemoRig &rig, CardLink &link, QWidget *parent)
 {
     setObjectName(QStringLiteral("CardMonitor"));
     setWindowTitle(QStringLiteral("Card monitor"));
+    m_unplug->setObjectName(QStringLiteral("unplug"));
+    m_plugIn->setObjectName(QStringLiteral("plugIn"));
+    m_status->setObjectName(QStringLiteral("status"));
     m_status->setAccessibleName(QStringLiteral("Port"));
     m_counts->setAccessibleName(QStringLiteral("Received"));
     m_unplug->setToolTip(QStringLiteral("Pull the card's cable out, as unplugging a USB adapter"));
@@ -51,7 +54,7 @@ CardMonitor::CardMonitor(DemoRig &rig, CardLink &link, QWidget *parent)
 
 void CardMonitor::follow()
 {
-    VirtualCard *card = m_rig.card(qBound(1, m_link.commPort(), DemoRig::kPorts));
+    VirtualCard *card = m_rig.card(qBound(1, m_link.commPort(), kComPorts));
     if (card != m_card) {
         if (m_card)
             m_card->disconnect(this);

@@ -6,7 +6,7 @@
 
 class CardLink;
 class ChannelGrid;
-class DemoRig;
+class CardRig;
 class QLabel;
 class QPushButton;
 class VirtualCard;
@@ -16,18 +16,14 @@ class CardMonitor : public QWidget
     Q_OBJECT
 
 public:
-    CardMonitor(DemoRig &rig, CardLink &link, QWidget *parent = nullptr);
-
-    QPushButton *unplugButton() const { return m_unplug; }
-    QPushButton *plugInButton() const { return m_plugIn; }
-    QString statusLine() const;
-    ChannelGrid *grid() const { return m_grid; }
+    CardMonitor(CardRig &rig, CardLink &link, QWidget *parent = nullptr);
 
 private:
+    QString statusLine() const;
     void follow();
     void refresh();
 
-    DemoRig &m_rig;
+    CardRig &m_rig;
     CardLink &m_link;
     QPointer<VirtualCard> m_card;
     QLabel *m_status;

@@ -1,6 +1,8 @@
 // The 112 channels of a card at a glance: number, level and a bar, the latest change marked.
 #pragma once
 
+#include "numbers/channelanswer.h"
+
 #include <QWidget>
 #include <array>
 
@@ -9,7 +11,7 @@ class ChannelGrid : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int kChannels = 112;
+    static constexpr int kChannels = kChannelCount;
     static constexpr int kColumns = 8;
 
     explicit ChannelGrid(QWidget *parent = nullptr);

@@ -1,18 +1,20 @@
-// Builds a typical desk and photographs it, the preset details dialog and the help window.
+// Builds a typical desk through the menus and the real dialogs, and photographs it, the
+// preset details dialog and the help window.
 #include "deskphotos.h"
 
 #include "app/mdiform1.h"
 #include "cardmonitor.h"
-#include "controls/controlregistry.h"
-#include "controls/frmpresets.h"
-#include "controls/frmslider.h"
-#include "controls/presetdetails.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QEventLoop>
+#include <QInputDialog>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTimer>
@@ -21,7 +23,7 @@ namespace {
 
 void settle(int ms = 400)
 {
-    // Long enough for the window manager to map and decorate, and for slider ticks.
+    // Long enough for the window manager to map and decorate, and for slider frames.
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
@@ -34,14 +36,27 @@ bool photograph(const QRect &area, const QString &path)
     return !shot.isNull() && shot.save(path);
 }
 
-// Shows `dialog` modally and photographs it once it is up.
-void photographModal(QDialog &dialog, const QString &path)
+// Triggers the frame's menu command `action` and plays the operator in each modal window it
+// opens: input boxes get the next of `answers`; any other dialog goes to `other`, which
+// must dismiss it.
+void run(MDIForm1 &frame, const char *action, QStringList answers,
+         const std::function<void(QDialog &)> &other = {})
 {
-    QTimer::singleShot(600, &dialog, [&dialog, path] {
-        photograph(dialog.frameGeometry(), path);
-        dialog.accept();
+    QTimer operatorHand;
+    operatorHand.setInterval(100);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (auto *input = qobject_cast<QInputDialog *>(dialog)) {
+            input->setTextValue(answers.isEmpty() ? QString() : answers.takeFirst());
+            input->accept();
+        } else if (other) {
+            other(*dialog);
+        }
     });
-    dialog.exec();
+    operatorHand.start();
+    frame.findChild<QAction *>(QString::fromLatin1(action))->trigger();
 }
 
 } // namespace
@@ -52,39 +67,38 @@ bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory)
 {
     QDir().mkpath(directory);
     const QDir dir(directory);
-    ControlRegistry &registry = frame.registry();
 
-    auto *front = static_cast<frmSlider *>(
-            registry.ShowNewControl(ControlRegistry::Slider, 1, QStringLiteral("Front")));
-    auto *back = static_cast<frmSlider *>(
-            registry.ShowNewControl(ControlRegistry::Slider, 2, QStringLiteral("Back")));
-    Preset_Details &details = registry.presetDetails();
+    run(frame, "mnuNew_Slider", {QStringLiteral("1"), QStringLiteral("Front")});
+    run(frame, "mnuNew_Slider", {QStringLiteral("2"), QStringLiteral("Back")});
     const QStringList names{"&Full", "&Half", "&Warm", "Dim", "Glow", "Cue 6", "Cue 7", "Cue 8",
                             "Cue 9", "&Off"};
     const QStringList levels{"255", "128", "200", "60", "30", "90", "110", "150", "180", "0"};
-    for (int i = 0; i < Preset_Details::kRows; ++i) {
-        details.Preset_Name(i)->setText(names[i]);
-        details.Preset_Value(i)->setText(levels[i]);
-    }
-    photographModal(details, dir.filePath(QStringLiteral("preset-details.png")));
+    run(frame, "mnuNew_Preset", {QStringLiteral("3"), QStringLiteral("Spots")},
+        [&](QDialog &details) {
+            for (int i = 0; i < names.size(); ++i) {
+                details.findChild<QLineEdit *>(QStringLiteral("Preset_Name%1").arg(i))->setText(names[i]);
+                details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))->setText(levels[i]);
+            }
+            settle();
+            photograph(details.frameGeometry(), dir.filePath(QStringLiteral("preset-details.png")));
+            details.findChild<QPushButton *>(QStringLiteral("OK_Button"))->click();
+        });
 
-    auto *spots = static_cast<frmPresets *>(
-            registry.ShowNewControl(ControlRegistry::Preset, 3, QStringLiteral("Spots")));
-    front->vscSlide()->setValue(200);
-    back->vscSlide()->setValue(90);
+    const QList<QScrollBar *> sliders = frame.findChildren<QScrollBar *>(QStringLiteral("vscSlide"));
+    // The bar's raw value runs downwards: level 200 is 55 from the top.
+    sliders.value(0)->setValue(255 - 200);
+    sliders.value(1)->setValue(255 - 90);
     settle();
-    spots->cmdPresets_Click(2);
+    frame.findChildren<QPushButton *>(QStringLiteral("cmdPresets2")).value(0)->click();
     settle();
-    const QRect desk = frame.frameGeometry().united(monitor.frameGeometry());
-    photograph(desk, dir.filePath(QStringLiteral("desk.png")));
+    photograph(frame.frameGeometry().united(monitor.frameGeometry()),
+               dir.filePath(QStringLiteral("desk.png")));
 
-    QTimer::singleShot(600, &frame, [&frame, path = dir.filePath(QStringLiteral("help.png"))] {
-        if (frmHelp *help = frame.helpWindow()) {
-            photograph(help->frameGeometry(), path);
-            help->cmdOK_Click();
-        }
+    run(frame, "mnuHelp", {}, [&](QDialog &help) {
+        settle();
+        photograph(help.frameGeometry(), dir.filePath(QStringLiteral("help.png")));
+        help.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
     });
-    frame.cmdHelp_Click();
     for (const char *name : {"desk.png", "preset-details.png", "help.png"}) {
         if (!QFile::exists(dir.filePath(QString::fromLatin1(name))))
             return false;

@@ -4,8 +4,9 @@
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 #include "cardmonitor.h"
-#include "demorig.h"
+#include "demooptions.h"
 #include "deskphotos.h"
+#include "virtualcard/cardrig.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -29,8 +30,8 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     Appearance::apply(app);
-    DemoRig rig(options);
-    for (int n = 1; n <= DemoRig::kPorts; ++n) {
+    CardRig rig(options.missing, options.busy);
+    for (int n = 1; n <= kComPorts; ++n) {
         VirtualCard *card = rig.card(n);
         QObject::connect(card, &VirtualCard::frameReceived, [&out, n](int ch, int v) {
             out << "COM" << n << " ch " << ch << " = " << v << Qt::endl;

@@ -1,21 +1,23 @@
 // A card on the far end of a pseudo-terminal, decoding what the program sends it.
 #include "virtualcard.h"
 
+#include <poll.h>
+#include <thread>
+
 VirtualCard::VirtualCard(bool plugged, QObject *parent)
     : QObject(parent)
 {
-    if (plugged) {
-        m_pty = std::make_unique<PtyPair>();
-        attach();
-    }
+    if (plugged)
+        plugIn();
 }
 
-void VirtualCard::attach()
+void VirtualCard::setListening(bool on)
 {
-    if (!isPlugged())
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_pty->masterFd(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualCard::readLine);
+    m_notifier.reset();
+    if (on && isPlugged()) {
+        m_notifier = std::make_unique<QSocketNotifier>(m_pty->masterFd(), QSocketNotifier::Read);
+        connect(m_notifier.get(), &QSocketNotifier::activated, this, &VirtualCard::readLine);
+    }
 }
 
 void VirtualCard::unplug()
@@ -33,19 +35,31 @@ void VirtualCard::plugIn()
     if (isPlugged())
         return;
     m_pty = std::make_unique<PtyPair>();
-    attach();
+    setListening(true);
     emit plugChanged();
+}
+
+void VirtualCard::waitForBytes(int ms) const
+{
+    if (!isPlugged()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        return;
+    }
+    pollfd p {m_pty->masterFd(), POLLIN, 0};
+    ::poll(&p, 1, ms);
 }
 
 void VirtualCard::readLine()
 {
     const QByteArray bytes = m_pty->drain();
     m_bytes += bytes.size();
+    if (m_recording)
+        m_unread += bytes;
     const QList<ReceivedFrame> frames = m_decoder.feed(bytes);
     for (const ReceivedFrame &frame : frames) {
         ++m_frames;
-        // The card has 112 channels; it ignores frames for any other.
-        if (frame.channel >= 1 && frame.channel <= kChannels) {
+        // The card ignores frames for channels it does not have.
+        if (ChannelAnswer::isChannel(frame.channel)) {
             m_levels[frame.channel] = frame.value;
             m_lastChannel = frame.channel;
         }

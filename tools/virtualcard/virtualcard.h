@@ -2,6 +2,7 @@
 #pragma once
 
 #include "framedecoder.h"
+#include "numbers/channelanswer.h"
 #include "ptypair.h"
 
 #include <QObject>
@@ -14,37 +15,47 @@ class VirtualCard : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int kChannels = 112;
-
     explicit VirtualCard(bool plugged = true, QObject *parent = nullptr);
 
     QString devicePath() const { return m_pty ? m_pty->slavePath() : QString(); }
     bool isPlugged() const { return m_pty && m_pty->isValid(); }
+    int masterFd() const { return isPlugged() ? m_pty->masterFd() : -1; }
 
     // Pulling the adapter out: the line goes away. Plugging in makes a fresh line, whose
-    // device path is new; the demo maps its COM number to it.
+    // device path is new; the rig maps its COM number to it.
     void unplug();
     void plugIn();
+
+    // Off: the card stops reading, so that someone else can read the line (the bench).
+    void setListening(bool on);
+    // Every byte received is also kept until taken (for tests that check the wire).
+    void setRecording(bool on) { m_recording = on; }
+    const QByteArray &unread() const { return m_unread; }
+    QByteArray takeUnread() { return std::exchange(m_unread, {}); }
+    // Waits up to `ms` for the line to have bytes to read.
+    void waitForBytes(int ms) const;
 
     qint64 bytesReceived() const { return m_bytes; }
     qint64 framesReceived() const { return m_frames; }
     // The level last received for a channel (1 to 112), 0 before any.
     int level(int channel) const { return m_levels.at(channel); }
     int lastChannel() const { return m_lastChannel; }
+    bool midFrame() const { return m_decoder.midFrame(); }
 
 signals:
     void frameReceived(int channel, int value);
     void plugChanged();
 
 private:
-    void attach();
     void readLine();
 
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     FrameDecoder m_decoder;
+    bool m_recording = false;
+    QByteArray m_unread;
     qint64 m_bytes = 0;
     qint64 m_frames = 0;
-    std::array<int, kChannels + 1> m_levels {};
+    std::array<int, kChannelCount + 1> m_levels {};
     int m_lastChannel = 0;
 };

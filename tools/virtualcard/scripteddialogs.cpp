@@ -1,0 +1,52 @@
+// Answers the program's questions from a script and records every box, dialog and ending.
+#include "scripteddialogs.h"
+
+#include <QDialog>
+
+QList<ScriptedDialogs::Shown> ScriptedDialogs::messages() const
+{
+    QList<Shown> result;
+    for (const Shown &s : shown) {
+        if (s.kind == Shown::Message)
+            result.append(s);
+    }
+    return result;
+}
+
+void ScriptedDialogs::message(Icon icon, const QString &title, const QString &text,
+                              const QString &detail)
+{
+    shown.append({Shown::Message, icon, title, text, detail, {}});
+    if (onMessage)
+        onMessage(shown.last());
+}
+
+bool ScriptedDialogs::askYesNo(const QString &title, const QString &text)
+{
+    shown.append({Shown::Question, Icon::Question, title, text, {}, {}});
+    return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
+}
+
+std::optional<QString> ScriptedDialogs::input(const QString &title, const QString &prompt,
+                                              const QString &defaultAnswer)
+{
+    shown.append({Shown::Input, Icon::Question, title, prompt, {}, defaultAnswer});
+    if (inputAnswers.isEmpty()) {
+        ranOutOfAnswers = true;
+        return QStringLiteral("1");
+    }
+    return inputAnswers.takeFirst();
+}
+
+void ScriptedDialogs::showModal(QDialog &dialog)
+{
+    shown.append({Shown::Modal, Icon::Question, dialog.windowTitle(), {}, {}, {}});
+    if (onModal)
+        onModal(dialog);
+    dialog.hide();
+}
+
+void ScriptedDialogs::endProgram(int exitCode)
+{
+    endings.append(exitCode);
+}

@@ -34,6 +34,23 @@ void clickMenu(Desk &desk, const char *name)
     click(bar, bar->actionGeometry(desk.find<QAction>(name)).center());
 }
 
+struct Startup
+{
+    const char *name;
+    QString missing, busy, notTty; // COM numbers as digits
+    int opened; // the button down; 0 for none
+    QString box;
+};
+
+struct Clicks
+{
+    const char *name;
+    QString missing, clicks; // L the lamp, a digit that port's button
+    QString lamp;
+    int down;
+    QStringList boxes;
+};
+
 } // namespace
 
 class TestMDIForm1 : public QObject
@@ -41,284 +58,265 @@ class TestMDIForm1 : public QObject
     Q_OBJECT
 
 private slots:
-    void startup_data();
-    void startup();
-    void portControls_data();
-    void portControls();
-    void lostLine();
-    void stalledLine();
-    void exit_data();
-    void exit();
-    void realBoxes();
-    void framesStayWhole();
-};
-
-void TestMDIForm1::startup_data()
-{
-    QTest::addColumn<QString>("missing");
-    QTest::addColumn<QString>("busy");
-    QTest::addColumn<QString>("notTty");
-    QTest::addColumn<int>("opened"); // the button down; 0 for none
-    QTest::addColumn<QString>("box");
-    QTest::newRow("COM1 free") << "" << "" << "" << 1 << "";
-    QTest::newRow("COM1 missing, COM2 held") << "1" << "2" << "" << 3 << "";
-    QTest::newRow("COM1 held, COM2 and COM3 missing") << "23" << "1" << "" << 4 << "";
-    QTest::newRow("COM1 to COM4 unavailable, COM5 never tried") << "13" << "24" << "" << 0 << "A valid COM port cannot be found";
-    QTest::newRow("another failure stops the fallback") << "" << "" << "1" << 1 << "COM1 cannot be opened: ";
-}
-
-void TestMDIForm1::startup()
-{
-    QFETCH(QString, missing);
-    QFETCH(QString, busy);
-    QFETCH(QString, notTty);
-    QFETCH(int, opened);
-    QFETCH(QString, box);
-    Desk desk(ports(missing), ports(busy), false);
-    for (const int n : ports(notTty))
-        desk.devices[n] = "/dev/null";
-    QCOMPARE(desk.frame->MDIForm_Load(), opened != 0);
-    QCOMPARE(desk.checkedPort(), opened);
-    QCOMPARE(desk.lamp(), box.isEmpty() ? "lit" : "unlit");
-    QCOMPARE(desk.dialogs.endings, opened ? QList<int>{} : QList<int>{1});
-    const auto shown = desk.dialogs.messages();
-    QCOMPARE(shown.size(), box.isEmpty() ? 0 : 1);
-    if (box.isEmpty()) {
-        desk.frame->SendChannelFrame("12", "200");
-        QCOMPARE(desk.wire(opened).toHex(), QByteArray("0cc8"));
-    } else if (opened) {
-        QVERIFY2(shown[0].text.startsWith(box), qPrintable(shown[0].text));
-    } else {
-        QCOMPARE(shown[0].text, box);
-        QCOMPARE(shown[0].title, "Fatal Error");
-        QCOMPARE(shown[0].icon, Dialogs::Icon::Critical);
-        // The detail says what each port answered, so that the operator learns why.
-        const QStringList detail = shown[0].detail.split('\n');
-        QCOMPARE(detail.size(), 4);
-        QVERIFY(detail[0].startsWith("COM1: there is no such port") && detail[3].startsWith("COM4: "));
-        QVERIFY(detail[1].contains("in use by another program"));
+    void startup_data()
+    {
+        QTest::addColumn<Startup>("row");
+        // clang-format off
+        const Startup rows[] = {
+            {"COM1 free", "", "", "", 1, ""},
+            {"COM1 missing, COM2 held", "1", "2", "", 3, ""},
+            {"COM1 held, COM2 and COM3 missing", "23", "1", "", 4, ""},
+            {"COM1 to COM4 unavailable, COM5 never tried", "13", "24", "", 0, "A valid COM port cannot be found"},
+            {"another failure stops the fallback", "", "", "1", 1, "COM1 cannot be opened: /dev/null: "},
+        };
+        // clang-format on
+        for (const Startup &row : rows)
+            QTest::newRow(row.name) << row;
     }
-}
 
-void TestMDIForm1::portControls_data()
-{
-    QTest::addColumn<QString>("missing");
-    QTest::addColumn<QString>("clicks"); // L the lamp, a digit that port's button
-    QTest::addColumn<QString>("lamp");
-    QTest::addColumn<int>("down");
-    QTest::addColumn<QStringList>("boxes");
-    QTest::newRow("lamp closes, button stays down") << "" << "L" << "unlit" << 1 << QStringList{};
-    QTest::newRow("lamp twice reopens") << "" << "LL" << "lit" << 1 << QStringList{};
-    QTest::newRow("closed, then another port") << "" << "L4" << "lit" << 4 << QStringList{};
-    QTest::newRow("button already down reconnects") << "" << "L1" << "lit" << 1 << QStringList{};
-    const QString noPort = "COM5 cannot be opened: there is no such port on this computer";
-    QTest::newRow("missing port: told, still running") << "5" << "5" << "unlit" << 5 << QStringList{noPort};
-    QTest::newRow("the lamp tries it again") << "5" << "5L" << "unlit" << 5 << QStringList{noPort, noPort};
-    QTest::newRow("back to a good port") << "5" << "52" << "lit" << 2 << QStringList{noPort};
-}
-
-void TestMDIForm1::portControls()
-{
-    QFETCH(QString, missing);
-    QFETCH(QString, clicks);
-    QFETCH(QString, lamp);
-    QFETCH(int, down);
-    QFETCH(QStringList, boxes);
-    Desk desk(ports(missing));
-    for (const QChar c : clicks) {
-        if (c == 'L')
-            clickLamp(desk);
-        else
-            click(desk.find<QWidget>("optCommSelect" + QString(c)));
-    }
-    QCOMPARE(desk.lamp(), lamp);
-    QCOMPARE(desk.checkedPort(), down);
-    QStringList shown;
-    for (const auto &box : desk.dialogs.messages())
-        shown << box.text;
-    QCOMPARE(shown, boxes);
-    QVERIFY(desk.dialogs.endings.isEmpty());
-    // Frames go out exactly while the lamp is lit, and on that port.
-    desk.frame->SendChannelFrame("7", "70");
-    QCOMPARE(desk.wire(down, 2, lamp == "lit" ? 2000 : 100).toHex(),
-             lamp == "lit" ? QByteArray("0746") : QByteArray());
-}
-
-void TestMDIForm1::lostLine()
-{
-    Desk desk;
-    auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
-    int errors = 0;
-    connect(port, &QSerialPort::errorOccurred, this, [&](QSerialPort::SerialPortError e) {
-        errors += e != QSerialPort::NoError;
-    });
-    click(desk.find<QWidget>("optCommSelect2"));
-    for (int cycle = 1; cycle <= 20; ++cycle) {
-        const int errorsBefore = errors;
-        desk.rig.card(2)->unplug();
-        desk.frame->SendChannelFrame("2", "1");
-        desk.frame->SendChannelFrame("2", "2");
-        QTRY_COMPARE(desk.dialogs.messages().size(), cycle);
-        QVERIFY(desk.dialogs.messages().last().text.startsWith("COM2 was lost: "));
-        QCOMPARE(desk.lamp(), "unlit");
-        // Handled once, not spun on: QSerialPort repeats its error until the port closes.
-        QCOMPARE_LE(errors - errorsBefore, 4);
-        desk.rig.card(2)->plugIn();
-        clickLamp(desk);
-        QCOMPARE(desk.lamp(), "lit");
-    }
-    desk.frame->SendChannelFrame("2", "255");
-    QCOMPARE(desk.wire(2).toHex(), QByteArray("02ff"));
-}
-
-void TestMDIForm1::stalledLine()
-{
-    Desk desk;
-    // The card stops reading: the terminal's buffer fills and bytes wait in the link.
-    desk.rig.card(1)->setListening(false);
-    auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
-    while (port->bytesToWrite() == 0)
-        desk.frame->SendChannelFrame("1", "1");
-    QVERIFY(desk.dialogs.messages().isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(desk.dialogs.messages().size(), 1, CardLink::kStallMs + 2000);
-    QVERIFY(desk.dialogs.messages()[0].text.startsWith("COM1 was lost: "));
-    QVERIFY(desk.dialogs.messages()[0].text.contains("has taken no data"));
-    QCOMPARE(desk.lamp(), "unlit");
-
-    // A full line that keeps taking bytes, as a real 9600-baud line under a flood does, is
-    // not lost.
-    desk.rig.card(1)->setListening(true);
-    clickLamp(desk);
-    desk.rig.card(1)->setListening(false);
-    while (port->bytesToWrite() == 0)
-        desk.frame->SendChannelFrame("1", "3");
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < CardLink::kStallMs + 1000) {
-        desk.frame->SendChannelFrame("1", "4");
-        QTest::qWait(50);
-        char byte;
-        (void)!::read(desk.rig.card(1)->masterFd(), &byte, 1);
-    }
-    QCOMPARE(desk.lamp(), "lit");
-    QCOMPARE(desk.dialogs.messages().size(), 1);
-}
-
-void TestMDIForm1::exit_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("yes");
-    QTest::addColumn<bool>("ends");
-    QTest::newRow("toolbar, Yes") << "toolbar" << true << true;
-    QTest::newRow("toolbar, No") << "toolbar" << false << false;
-    QTest::newRow("menu, Yes") << "menu" << true << true;
-    QTest::newRow("menu, No") << "menu" << false << false;
-    QTest::newRow("close box: no question") << "close" << false << true;
-}
-
-void TestMDIForm1::exit()
-{
-    QFETCH(QString, how);
-    QFETCH(bool, yes);
-    QFETCH(bool, ends);
-    Desk desk;
-    desk.frame->show();
-    QWidget *slider = desk.add(ControlRegistry::Slider, 3);
-    desk.dialogs.yesNoAnswers = {yes};
-    if (how == "toolbar")
-        click(desk.find<QWidget>("cmdExit"));
-    else if (how == "menu")
-        clickMenu(desk, "mnuExit");
-    else
-        desk.frame->close();
-    const bool asked = how != "close";
-    QCOMPARE(desk.dialogs.shown.size(), asked ? 3 : 2); // after the two creation questions
-    if (asked) {
-        QCOMPARE(desk.dialogs.shown.last().title, "Exit?");
-        QCOMPARE(desk.dialogs.shown.last().text, "Please confirm that you wish to exit");
-    }
-    QCOMPARE(desk.dialogs.endings, ends ? QList<int>{0} : QList<int>{});
-    // The port is released on the way out; No leaves everything as it was.
-    QCOMPARE(desk.frame->MSComm1().portOpen(), !ends);
-    if (!ends)
-        QVERIFY(slider->isVisible());
-}
-
-void TestMDIForm1::realBoxes()
-{
-    // No port at all: the real critical box, then the ending.
-    CardRig rig({1, 2, 3, 4, 5});
-    RealDialogs dialogs;
-    QString text, title, detail;
-    whenModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        text = box->text();
-        title = box->windowTitle();
-        detail = box->informativeText();
-        QCOMPARE(box->icon(), QMessageBox::Critical);
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    MDIForm1 lonely(dialogs, rig.map());
-    dialogs.setParentWidget(&lonely);
-    QVERIFY(!lonely.MDIForm_Load());
-    QCOMPARE(text, "A valid COM port cannot be found");
-    QCOMPARE(title, "Fatal Error");
-    QVERIFY(detail.startsWith("COM1: there is no such port"));
-    QCOMPARE(dialogs.endings, QList<int>{1});
-
-    // The real exit question: No by its button, then Yes as the default button.
-    CardRig cards;
-    RealDialogs exitDialogs;
-    MDIForm1 frame(exitDialogs, cards.map());
-    exitDialogs.setParentWidget(&frame);
-    QVERIFY(frame.MDIForm_Load());
-    frame.show();
-    whenModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QMessageBox *>(modal);
-        QCOMPARE(box->text(), "Please confirm that you wish to exit");
-        QCOMPARE(box->windowTitle(), "Exit?");
-        click(box->button(QMessageBox::No));
-    });
-    click(frame.findChild<QWidget *>("cmdExit"));
-    QVERIFY(exitDialogs.endings.isEmpty());
-    whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
-    click(frame.findChild<QWidget *>("cmdExit"));
-    QCOMPARE(exitDialogs.endings, QList<int>{0});
-}
-
-void TestMDIForm1::framesStayWhole()
-{
-    // Random sends, good and bad, among port changes: each card gets exactly the good frames
-    // sent while it was the open port, and never half of one.
-    Desk desk;
-    QRandomGenerator random(20261207);
-    std::array<QByteArray, kComPorts + 1> expected;
-    int open = 1, refused = 0;
-    const QStringList levels{"0", "255", "17", "7.5", "abc", "300", "", "-1", "&HFF", " 9 "};
-    for (int i = 0; i < 10000; ++i) {
-        const int what = int(random.bounded(100));
-        if (what < 2) {
-            const int port = 1 + int(random.bounded(kComPorts));
-            click(desk.find<QWidget>(QStringLiteral("optCommSelect%1").arg(port)));
-            open = port;
-        } else if (what < 4) {
-            clickLamp(desk);
-            open = desk.lamp() == "lit" ? desk.checkedPort() : 0;
+    void startup()
+    {
+        QFETCH(Startup, row);
+        Desk desk(ports(row.missing), ports(row.busy), false);
+        for (const int n : ports(row.notTty))
+            desk.devices[n] = "/dev/null";
+        QCOMPARE(desk.frame->MDIForm_Load(), row.opened != 0);
+        QCOMPARE(desk.checkedPort(), row.opened);
+        QCOMPARE(desk.lamp(), row.box.isEmpty() ? "lit" : "unlit");
+        QCOMPARE(desk.dialogs.endings, row.opened ? QList<int>{} : QList<int>{ 1 });
+        const auto shown = desk.dialogs.messages();
+        QCOMPARE(shown.size(), row.box.isEmpty() ? 0 : 1);
+        if (row.box.isEmpty()) {
+            desk.frame->SendChannelFrame("12", "200");
+            QCOMPARE(desk.wire(row.opened).toHex(), QByteArray("0cc8"));
+        } else if (row.opened) {
+            QVERIFY2(shown[0].text.startsWith(row.box), qPrintable(shown[0].text));
         } else {
-            const int channel = 1 + int(random.bounded(kChannelCount));
-            const QString level = levels[random.bounded(levels.size())];
-            desk.frame->SendChannelFrame(QString::number(channel), level);
-            const std::optional<quint8> byte = StrictByte::read(level);
-            if (open && byte)
-                expected[open] += frame(channel, *byte);
-            refused += open && !byte;
+            QCOMPARE(shown[0].text, row.box);
+            QCOMPARE(shown[0].title, "Fatal Error");
+            QCOMPARE(shown[0].icon, Dialogs::Icon::Critical);
+            // The detail says what each port answered, so that the operator learns why.
+            const QStringList detail = shown[0].detail.split('\n');
+            QCOMPARE(detail.size(), 4);
+            QVERIFY(detail[0].startsWith("COM1: there is no such port"));
+            QVERIFY(detail[1].startsWith("COM2: ") && detail[1].contains("in use by another"));
         }
     }
-    for (int n = 1; n <= kComPorts; ++n)
-        QCOMPARE(desk.wire(n, int(expected[n].size())).toHex(), expected[n].toHex());
-    QCOMPARE(desk.dialogs.messages().size(), refused);
-    QVERIFY(refused > 100);
-}
+
+    void portControls_data()
+    {
+        QTest::addColumn<Clicks>("row");
+        const QString noPort = "COM5 cannot be opened: there is no such port on this computer";
+        // clang-format off
+        const Clicks rows[] = {
+            {"lamp closes, button stays down", "", "L", "unlit", 1, {}},
+            {"lamp twice reopens", "", "LL", "lit", 1, {}},
+            {"closed, then another port", "", "L4", "lit", 4, {}},
+            {"button already down reconnects", "", "L1", "lit", 1, {}},
+            {"missing port: told, still running", "5", "5", "unlit", 5, {noPort}},
+            {"the lamp tries it again", "5", "5L", "unlit", 5, {noPort, noPort}},
+            {"back to a good port", "5", "52", "lit", 2, {noPort}},
+        };
+        // clang-format on
+        for (const Clicks &row : rows)
+            QTest::newRow(row.name) << row;
+    }
+
+    void portControls()
+    {
+        QFETCH(Clicks, row);
+        Desk desk(ports(row.missing));
+        for (const QChar c : row.clicks) {
+            if (c == 'L')
+                clickLamp(desk);
+            else
+                click(desk.find<QWidget>("optCommSelect" + QString(c)));
+        }
+        QCOMPARE(desk.lamp(), row.lamp);
+        QCOMPARE(desk.checkedPort(), row.down);
+        QStringList shown;
+        for (const auto &box : desk.dialogs.messages())
+            shown << box.text;
+        QCOMPARE(shown, row.boxes);
+        QVERIFY(desk.dialogs.endings.isEmpty());
+        // Frames go out exactly while the lamp is lit, and on that port.
+        const bool lit = row.lamp == "lit";
+        desk.frame->SendChannelFrame("7", "70");
+        QCOMPARE(desk.wire(row.down, 2, lit ? 2000 : 100).toHex(), lit ? "0746" : QByteArray());
+    }
+
+    void lostLine()
+    {
+        Desk desk;
+        auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
+        int errors = 0;
+        connect(port, &QSerialPort::errorOccurred, this,
+                [&](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
+        click(desk.find<QWidget>("optCommSelect2"));
+        for (int cycle = 1; cycle <= 20; ++cycle) {
+            const int errorsBefore = errors;
+            desk.rig.card(2)->unplug();
+            desk.frame->SendChannelFrame("2", "1");
+            desk.frame->SendChannelFrame("2", "2");
+            QTRY_COMPARE(desk.dialogs.messages().size(), cycle);
+            QVERIFY(desk.dialogs.messages().last().text.startsWith("COM2 was lost: "));
+            QCOMPARE(desk.lamp(), "unlit");
+            // Handled once, not spun on: QSerialPort repeats its error until the port closes.
+            QCOMPARE_LE(errors - errorsBefore, 4);
+            desk.rig.card(2)->plugIn();
+            clickLamp(desk);
+            QCOMPARE(desk.lamp(), "lit");
+        }
+        desk.frame->SendChannelFrame("2", "255");
+        QCOMPARE(desk.wire(2).toHex(), QByteArray("02ff"));
+    }
+
+    void stalledLine()
+    {
+        Desk desk;
+        // The card stops reading: the terminal's buffer fills and bytes wait in the link.
+        desk.rig.card(1)->setListening(false);
+        auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
+        while (port->bytesToWrite() == 0)
+            desk.frame->SendChannelFrame("1", "1");
+        QVERIFY(desk.dialogs.messages().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(desk.dialogs.messages().size(), 1, CardLink::kStallMs + 2000);
+        QVERIFY(desk.dialogs.messages()[0].text.startsWith("COM1 was lost: "));
+        QVERIFY(desk.dialogs.messages()[0].text.contains("has taken no data"));
+        QCOMPARE(desk.lamp(), "unlit");
+
+        // A full line that keeps taking bytes, as a real 9600-baud line under a flood does, is
+        // not lost.
+        desk.rig.card(1)->setListening(true);
+        clickLamp(desk);
+        desk.rig.card(1)->setListening(false);
+        while (port->bytesToWrite() == 0)
+            desk.frame->SendChannelFrame("1", "3");
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < CardLink::kStallMs + 1000) {
+            desk.frame->SendChannelFrame("1", "4");
+            QTest::qWait(50);
+            char byte;
+            (void)!::read(desk.rig.card(1)->masterFd(), &byte, 1);
+        }
+        QCOMPARE(desk.lamp(), "lit");
+        QCOMPARE(desk.dialogs.messages().size(), 1);
+    }
+
+    void exit_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("yes");
+        for (const char *how : { "toolbar", "menu" }) {
+            QTest::newRow(qPrintable(QString(how) + ", Yes")) << QString(how) << true;
+            QTest::newRow(qPrintable(QString(how) + ", No")) << QString(how) << false;
+        }
+        QTest::newRow("close box: no question") << "close" << true;
+    }
+
+    void exit()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, yes);
+        Desk desk;
+        desk.frame->show();
+        QWidget *slider = desk.add(ControlRegistry::Slider, 3);
+        desk.dialogs.yesNoAnswers = { yes };
+        if (how == "toolbar")
+            click(desk.find<QWidget>("cmdExit"));
+        else if (how == "menu")
+            clickMenu(desk, "mnuExit");
+        else
+            desk.frame->close();
+        const bool asked = how != "close";
+        QCOMPARE(desk.dialogs.shown.size(), asked ? 3 : 2); // after the two creation questions
+        if (asked) {
+            QCOMPARE(desk.dialogs.shown.last().title, "Exit?");
+            QCOMPARE(desk.dialogs.shown.last().text, "Please confirm that you wish to exit");
+        }
+        QCOMPARE(desk.dialogs.endings, yes ? QList<int>{ 0 } : QList<int>{});
+        // The port is released on the way out; No leaves everything as it was.
+        QCOMPARE(desk.frame->MSComm1().portOpen(), !yes);
+        QVERIFY(slider->isVisible() || yes);
+    }
+
+    void realBoxes()
+    {
+        // No port at all: the real critical box, then the ending.
+        CardRig rig({ 1, 2, 3, 4, 5 });
+        RealDialogs dialogs;
+        QString text, title, detail;
+        whenModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            text = box->text();
+            title = box->windowTitle();
+            detail = box->informativeText();
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        MDIForm1 lonely(dialogs, rig.map());
+        dialogs.setParentWidget(&lonely);
+        QVERIFY(!lonely.MDIForm_Load());
+        QCOMPARE(text, "A valid COM port cannot be found");
+        QCOMPARE(title, "Fatal Error");
+        QVERIFY(detail.startsWith("COM1: there is no such port"));
+        QCOMPARE(dialogs.endings, QList<int>{ 1 });
+
+        // The real exit question: No by its button, then Yes as the default button.
+        CardRig cards;
+        RealDialogs exitDialogs;
+        MDIForm1 frame(exitDialogs, cards.map());
+        exitDialogs.setParentWidget(&frame);
+        QVERIFY(frame.MDIForm_Load());
+        frame.show();
+        whenModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QCOMPARE(box->text(), "Please confirm that you wish to exit");
+            QCOMPARE(box->windowTitle(), "Exit?");
+            click(box->button(QMessageBox::No));
+        });
+        click(frame.findChild<QWidget *>("cmdExit"));
+        QVERIFY(exitDialogs.endings.isEmpty());
+        whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
+        click(frame.findChild<QWidget *>("cmdExit"));
+        QCOMPARE(exitDialogs.endings, QList<int>{ 0 });
+    }
+
+    void framesStayWhole()
+    {
+        // Random sends, good and bad, among port changes: each card gets exactly the good frames
+        // sent while it was the open port, and never half of one.
+        Desk desk;
+        QRandomGenerator random(20261207);
+        std::array<QByteArray, kComPorts + 1> expected;
+        int open = 1, refused = 0;
+        const QStringList levels{ "0", "255", "17", "7.5", "abc", "300", "", "-1", "&HFF", " 9 " };
+        for (int i = 0; i < 10000; ++i) {
+            const int what = int(random.bounded(100));
+            if (what < 2) {
+                const int port = 1 + int(random.bounded(kComPorts));
+                click(desk.find<QWidget>(QStringLiteral("optCommSelect%1").arg(port)));
+                open = port;
+            } else if (what < 4) {
+                clickLamp(desk);
+                open = desk.lamp() == "lit" ? desk.checkedPort() : 0;
+            } else {
+                const int channel = 1 + int(random.bounded(kChannelCount));
+                const QString level = levels[random.bounded(levels.size())];
+                desk.frame->SendChannelFrame(QString::number(channel), level);
+                const std::optional<quint8> byte = StrictByte::read(level);
+                if (open && byte)
+                    expected[open] += frame(channel, *byte);
+                refused += open && !byte;
+            }
+        }
+        for (int n = 1; n <= kComPorts; ++n)
+            QCOMPARE(desk.wire(n, int(expected[n].size())).toHex(), expected[n].toHex());
+        QCOMPARE(desk.dialogs.messages().size(), refused);
+        QVERIFY(refused > 100);
+    }
+};
 
 QTEST_MAIN(TestMDIForm1)
 #include "tst_mdiform1.moc"

@@ -29,7 +29,7 @@ QMdiSubWindow *windowOf(QWidget *control)
     return qobject_cast<QMdiSubWindow *>(control->parentWidget());
 }
 
-template<class T = QWidget>
+template <class T = QWidget>
 T *part(QWidget *window, const QString &name)
 {
     return window->findChild<T *>(name);
@@ -37,7 +37,7 @@ T *part(QWidget *window, const QString &name)
 
 bool lineHasBytes(Desk &desk, int com)
 {
-    pollfd p {desk.rig.card(com)->masterFd(), POLLIN, 0};
+    pollfd p{ desk.rig.card(com)->masterFd(), POLLIN, 0 };
     return ::poll(&p, 1, 0) == 1;
 }
 
@@ -55,6 +55,15 @@ QRect subControl(QScrollBar *bar, QStyle::SubControl which)
     return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, which, bar);
 }
 
+struct Question
+{
+    const char *name;
+    bool preset;
+    QStringList answers; // channel answers, then the name; "<cancel>" for Cancel
+    int channel, warnings;
+    QString title;
+};
+
 } // namespace
 
 class TestControls : public QObject
@@ -62,335 +71,354 @@ class TestControls : public QObject
     Q_OBJECT
 
 private slots:
-    void questions_data();
-    void questions();
-    void realInputBox();
-    void placement();
-    void wholeWindows_data();
-    void wholeWindows();
-    void sliderInput_data();
-    void sliderInput();
-    void sliderPacing();
-    void presets();
-    void help();
-};
-
-void TestControls::questions_data()
-{
-    QTest::addColumn<bool>("preset");
-    QTest::addColumn<QStringList>("answers"); // channel answers, then the name; "<cancel>"
-    QTest::addColumn<int>("channel");
-    QTest::addColumn<int>("warnings");
-    QTest::addColumn<QString>("title");
-    QTest::newRow("1, default name") << false << QStringList{"1", "Ch: 1"} << 1 << 0 << "Ch: 1";
-    QTest::newRow("112, named") << true << QStringList{"112", "Wash"} << 112 << 0 << "Wash";
-    QTest::newRow("refused until valid")
-            << false << QStringList{"0", "113", "-5", "abc", "<cancel>", "40000", "0.5", "7.5", "x"}
-            << 8 << 7 << "x";
-    QTest::newRow("12abc") << true << QStringList{"12abc", "<cancel>"} << 12 << 0 << "";
-    QTest::newRow("blank inside") << false << QStringList{" 1 2", " n "} << 12 << 0 << " n ";
-    QTest::newRow("1e2") << false << QStringList{"1e2", "a"} << 100 << 0 << "a";
-    QTest::newRow("&H70") << true << QStringList{"&H70", "a"} << 112 << 0 << "a";
-    QTest::newRow("112.5 to even") << false << QStringList{"112.5", "a"} << 112 << 0 << "a";
-}
-
-void TestControls::questions()
-{
-    QFETCH(bool, preset);
-    QFETCH(QStringList, answers);
-    QFETCH(int, channel);
-    QFETCH(int, warnings);
-    QFETCH(QString, title);
-    Desk desk;
-    for (const QString &a : answers)
-        desk.dialogs.inputAnswers << (a == "<cancel>" ? std::nullopt : std::optional(a));
-    desk.find<QAction>(preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
-    QVERIFY(!desk.dialogs.ranOutOfAnswers);
-
-    const auto &shown = desk.dialogs.shown;
-    QCOMPARE(shown.size(), 1 + 2 * warnings + 1 + (preset ? 1 : 0));
-    const QString second = preset ? "that you wish to control with these Presets."
-                                  : "that you wish to control with this slider";
-    for (int i = 0; i < warnings; ++i) {
-        QCOMPARE(shown[2 * i].text, "Please enter the value of the channel\r" + second);
-        QCOMPARE(shown[2 * i].defaultAnswer, "0");
-        QCOMPARE(shown[2 * i + 1].text, "A Channel Number from 1 to 112 must be entered");
-        QCOMPARE(shown[2 * i + 1].icon, Dialogs::Icon::Exclamation);
+    void questions_data()
+    {
+        QTest::addColumn<Question>("row");
+        // clang-format off
+        const Question rows[] = {
+            {"1, default name", false, {"1", "Ch: 1"}, 1, 0, "Ch: 1"},
+            {"112, named", true, {"112", "Wash"}, 112, 0, "Wash"},
+            {"refused until valid", false, {"0", "113", "-5", "abc", "<cancel>", "40000", "0.5", "7.5", "x"}, 8, 7, "x"},
+            {"12abc, name cancelled", true, {"12abc", "<cancel>"}, 12, 0, ""},
+            {"blank inside, name kept as typed", false, {" 1 2", " n "}, 12, 0, " n "},
+            {"1e2", false, {"1e2", "a"}, 100, 0, "a"},
+            {"&H70", true, {"&H70", "a"}, 112, 0, "a"},
+            {"112.5 to even", false, {"112.5", "a"}, 112, 0, "a"},
+        };
+        // clang-format on
+        for (const Question &row : rows)
+            QTest::newRow(row.name) << row;
     }
-    const auto &name = shown[2 * warnings + 1];
-    QCOMPARE(name.title, "Lumidesk");
-    QCOMPARE(name.text, "If you would like to name this channel\rplease enter it here.");
-    QCOMPARE(name.defaultAnswer, QStringLiteral("Ch: %1").arg(channel));
-    if (preset)
-        QCOMPARE(shown.last().title, "Set Presets"); // after both questions
-    auto *window = desk.frame->findChild<ControlWindow *>();
-    QCOMPARE(window->Tag(), QString::number(channel));
-    QCOMPARE(windowOf(window)->windowTitle(), title);
-}
 
-void TestControls::realInputBox()
-{
-    RealDialogs dialogs;
-    QString label, selected;
-    whenModal([&](QWidget *modal) {
-        auto *box = qobject_cast<QInputDialog *>(modal);
-        label = box->labelText();
-        selected = box->findChild<QLineEdit *>()->selectedText();
-        QTest::keyClicks(box->findChild<QLineEdit *>(), "42"); // replaces the selected default
-        QTest::keyClick(box, Qt::Key_Return);
-    });
-    QCOMPARE(dialogs.input("Lumidesk", "first\rsecond", "0"), std::optional<QString>("42"));
-    QCOMPARE(label, "first\nsecond"); // the carriage return shows as a line break
-    QCOMPARE(selected, "0");
-    whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
-    QCOMPARE(dialogs.input("Lumidesk", "q", "0"), std::nullopt);
-}
+    void questions()
+    {
+        QFETCH(Question, row);
+        Desk desk;
+        for (const QString &a : row.answers)
+            desk.dialogs.inputAnswers << (a == "<cancel>" ? std::nullopt : std::optional(a));
+        desk.find<QAction>(row.preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
+        QVERIFY(!desk.dialogs.ranOutOfAnswers);
 
-void TestControls::placement()
-{
-    Desk desk;
-    desk.frame->show();
-    QList<QMdiSubWindow *> windows;
-    int left = 0;
-    for (const auto kind : {ControlRegistry::Slider, ControlRegistry::Preset, ControlRegistry::Slider}) {
-        windows << windowOf(desk.add(kind, 1));
-        // Along the top, each directly right of the one made before, whatever kind either is.
-        QCOMPARE(windows.last()->pos(), QPoint(left, 0));
-        left += windows.last()->frameGeometry().width();
+        const auto &shown = desk.dialogs.shown;
+        const int warnings = row.warnings;
+        QCOMPARE(shown.size(), 1 + 2 * warnings + 1 + (row.preset ? 1 : 0));
+        const QString second = row.preset ? "that you wish to control with these Presets."
+                                          : "that you wish to control with this slider";
+        for (int i = 0; i <= warnings; ++i) {
+            QCOMPARE(shown[2 * i].text, "Please enter the value of the channel\r" + second);
+            QCOMPARE(shown[2 * i].defaultAnswer, "0");
+            if (i < warnings)
+                QCOMPARE(shown[2 * i + 1].text, "A Channel Number from 1 to 112 must be entered");
+        }
+        const auto &name = shown[2 * warnings + 1];
+        QCOMPARE(name.title, "Lumidesk");
+        QCOMPARE(name.text, "If you would like to name this channel\rplease enter it here.");
+        QCOMPARE(name.defaultAnswer, QStringLiteral("Ch: %1").arg(row.channel));
+        if (row.preset)
+            QCOMPARE(shown.last().title, "Set Presets"); // after both questions
+        auto *window = desk.frame->findChild<ControlWindow *>();
+        QCOMPARE(window->Tag(), QString::number(row.channel));
+        QCOMPARE(windowOf(window)->windowTitle(), row.title);
     }
-    // A closed window leaves its gap.
-    click(part(windows[1], "cmdClose_Preset"));
-    windows << windowOf(desk.add(ControlRegistry::Preset, 2));
-    QCOMPARE(windows.last()->x(), left);
 
-    // The operator has scrolled the workspace away: the new window comes into view.
-    desk.frame->resize(300, 300);
-    auto *area = desk.find<QMdiArea>({});
-    QTest::qWait(20);
-    area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
-    area->horizontalScrollBar()->setValue(0);
-    QVERIFY(!area->viewport()->rect().contains(windows.last()->geometry().topLeft()));
-    QWidget *newest = windowOf(desk.add(ControlRegistry::Slider, 3));
-    QVERIFY(area->viewport()->rect().contains(newest->geometry().topLeft()));
-    QVERIFY(area->viewport()->rect().contains(newest->geometry().topRight()));
-}
-
-void TestControls::wholeWindows_data()
-{
-    QTest::addColumn<ControlRegistry::ControlKind>("kind");
-    QTest::addColumn<QSize>("client");
-    QTest::addColumn<QString>("close");
-    QTest::newRow("slider") << ControlRegistry::Slider << twipsSize(768, 6312) << "cmdClose_Slider";
-    QTest::newRow("preset") << ControlRegistry::Preset << twipsSize(1392, 5484) << "cmdClose_Preset";
-}
-
-void TestControls::wholeWindows()
-{
-    QFETCH(ControlRegistry::ControlKind, kind);
-    QFETCH(QSize, client);
-    QFETCH(QString, close);
-    Desk desk;
-    desk.frame->show();
-    QWidget *content = desk.add(kind, 5);
-    QMdiSubWindow *window = windowOf(content);
-    QCOMPARE(content->size(), client);
-    QVERIFY(content->geometry().top() > 0); // below the title bar
-    auto *button = part(content, close);
-    const QRect closeInWindow(button->mapTo(window, QPoint()), button->size());
-    QVERIFY(window->rect().contains(closeInWindow));
-    QVERIFY(window->contentsRect().contains(closeInWindow));
-    click(button);
-    QVERIFY(window->isHidden());
-    const ControlRegistry &registry = desk.frame->registry();
-    const bool slider = kind == ControlRegistry::Slider;
-    QCOMPARE(slider ? registry.SliderForms().size() : registry.PresetForms().size(), 3);
-    QCOMPARE(slider ? static_cast<QWidget *>(registry.SliderForms().last())
-                    : registry.PresetForms().last(), content);
-}
-
-void TestControls::sliderInput_data()
-{
-    QTest::addColumn<QString>("input");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("after");
-    const struct { const char *input; int before, after; } rows[] = {
-        {"arrow up", 100, 101}, {"arrow down", 100, 99}, {"trough above", 100, 101},
-        {"trough below", 100, 99}, {"arrow up at the top", 255, 255}, {"arrow down at the bottom", 0, 0},
-        {"drag up", 100, kHigher}, {"drag down", 100, kLower}, {"Up", 100, 101}, {"Down", 100, 99},
-        {"PageUp", 100, 101}, {"PageDown", 100, 99}, {"Home", 100, 255}, {"End", 100, 0},
-        {"wheel up", 100, 101}, {"wheel down", 100, 99}, {"wheel on Close", 100, 101},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.input) << QString(row.input) << row.before << row.after;
-}
-
-void TestControls::sliderInput()
-{
-    QFETCH(QString, input);
-    QFETCH(int, before);
-    QFETCH(int, after);
-    Desk desk;
-    desk.frame->show();
-    QWidget *slider = desk.add(ControlRegistry::Slider, 9);
-    auto *bar = part<QScrollBar>(slider, "vscSlide");
-    auto *label = part<QLabel>(slider, "lblValue");
-    QCOMPARE(label->text(), "0");
-    if (before == 255)
-        QTest::keyClick(bar, Qt::Key_Home);
-    for (int i = 0; i < before % 255; ++i)
-        QTest::keyClick(bar, Qt::Key_Up);
-    QTRY_COMPARE(label->text(), QString::number(before));
-    desk.wire(1, 1000, 200);
-
-    const QHash<QString, QStyle::SubControl> parts{
-            {"arrow up", QStyle::SC_ScrollBarSubLine}, {"arrow down", QStyle::SC_ScrollBarAddLine},
-            {"trough above", QStyle::SC_ScrollBarSubPage}, {"trough below", QStyle::SC_ScrollBarAddPage}};
-    const QHash<QString, Qt::Key> keys{{"Up", Qt::Key_Up}, {"Down", Qt::Key_Down}, {"PageUp", Qt::Key_PageUp},
-                                       {"PageDown", Qt::Key_PageDown}, {"Home", Qt::Key_Home}, {"End", Qt::Key_End}};
-    const QString what = input.section(' ', 0, 1);
-    if (parts.contains(what)) {
-        const QRect r = subControl(bar, parts[what]);
-        click(bar, what.startsWith("trough above") ? QPoint(r.center().x(), r.top() + 1)
-                 : what.startsWith("trough") ? QPoint(r.center().x(), r.bottom() - 1) : r.center());
-    } else if (keys.contains(input)) {
-        QTest::keyClick(bar, keys[input]);
-    } else if (input.startsWith("drag")) {
-        const QPoint from = subControl(bar, QStyle::SC_ScrollBarSlider).center();
-        QTest::mousePress(bar, Qt::LeftButton, {}, from);
-        QTest::mouseMove(bar, from + QPoint(0, input == "drag up" ? -60 : 60));
-        QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(0, input == "drag up" ? -60 : 60));
-    } else {
-        QWidget *target = input == "wheel on Close" ? part(slider, "cmdClose_Slider") : bar;
-        const QPoint delta(0, input == "wheel down" ? -120 : 120);
-        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, delta, Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(target, &wheel);
+    void realInputBox()
+    {
+        RealDialogs dialogs;
+        QString label, selected;
+        whenModal([&](QWidget *modal) {
+            auto *box = qobject_cast<QInputDialog *>(modal);
+            label = box->labelText();
+            selected = box->findChild<QLineEdit *>()->selectedText();
+            QTest::keyClicks(box->findChild<QLineEdit *>(), "42"); // replaces the selected default
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(dialogs.input("Lumidesk", "first\rsecond", "0"), std::optional<QString>("42"));
+        QCOMPARE(label, "first\nsecond"); // the carriage return shows as a line break
+        QCOMPARE(selected, "0");
+        whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
+        QCOMPARE(dialogs.input("Lumidesk", "q", "0"), std::nullopt);
     }
-    const int level = after == kHigher || after == kLower ? -1 : after;
-    if (level >= 0) {
-        QTRY_COMPARE(label->text(), QString::number(level));
-    } else {
-        QTRY_VERIFY(label->text() != QString::number(before));
-        QVERIFY((label->text().toInt() > before) == (after == kHigher));
+
+    void placement()
+    {
+        Desk desk;
+        desk.frame->show();
+        QList<QMdiSubWindow *> windows;
+        int left = 0;
+        for (const auto kind :
+             { ControlRegistry::Slider, ControlRegistry::Preset, ControlRegistry::Slider }) {
+            windows << windowOf(desk.add(kind, 1));
+            // Along the top, each directly right of the one made before, whatever kind either is.
+            QCOMPARE(windows.last()->pos(), QPoint(left, 0));
+            left += windows.last()->frameGeometry().width();
+        }
+        // A closed window leaves its gap.
+        click(part(windows[1], "cmdClose_Preset"));
+        windows << windowOf(desk.add(ControlRegistry::Preset, 2));
+        QCOMPARE(windows.last()->x(), left);
+
+        // The operator has scrolled the workspace away: the new window comes into view.
+        desk.frame->resize(300, 300);
+        auto *area = desk.find<QMdiArea>({});
+        QTest::qWait(20);
+        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+        area->horizontalScrollBar()->setValue(0);
+        QVERIFY(!area->viewport()->rect().contains(windows.last()->geometry().topLeft()));
+        QWidget *newest = windowOf(desk.add(ControlRegistry::Slider, 3));
+        QVERIFY(area->viewport()->rect().contains(newest->geometry().topLeft()));
+        QVERIFY(area->viewport()->rect().contains(newest->geometry().topRight()));
     }
-    // The last frame on the wire is what the label shows, on this slider's channel.
-    const QByteArray frames = desk.wire(1, 2, level == before ? 200 : 2000);
-    if (level == before)
-        QVERIFY(frames.isEmpty());
-    else
-        QCOMPARE(frames.right(2).toHex(), frame(9, label->text().toInt()).toHex());
-}
 
-void TestControls::sliderPacing()
-{
-    Desk desk;
-    desk.frame->show();
-    QWidget *first = desk.add(ControlRegistry::Slider, 9);
-    QWidget *second = desk.add(ControlRegistry::Slider, 10);
-    auto *bar = part<QScrollBar>(first, "vscSlide");
-    desk.rig.card(1)->setListening(false);
-    QVERIFY(!lineHasBytes(desk, 1)); // a new slider sends nothing
+    void wholeWindows_data()
+    {
+        QTest::addColumn<ControlRegistry::ControlKind>("kind");
+        QTest::addColumn<QSize>("client");
+        QTest::addColumn<QString>("close");
+        QTest::newRow("slider") << ControlRegistry::Slider << twipsSize(768, 6312)
+                                << "cmdClose_Slider";
+        QTest::newRow("preset") << ControlRegistry::Preset << twipsSize(1392, 5484)
+                                << "cmdClose_Preset";
+    }
 
-    // After a quiet spell the first change goes out at once, before any event is handled.
-    QTest::keyClick(bar, Qt::Key_Up);
-    QVERIFY(lineHasBytes(desk, 1));
-    desk.rig.card(1)->setListening(true);
-    QCOMPARE(desk.wire(1).toHex(), QByteArray("0901"));
-    // A drag right after it: nothing more now, then one frame with the last position, on this
-    // window's channel although the other window is the active one.
-    desk.rig.card(1)->setListening(false);
-    desk.find<QMdiArea>({})->setActiveSubWindow(windowOf(second));
-    for (int i = 0; i < 20; ++i)
-        QTest::keyClick(bar, Qt::Key_Up);
-    QVERIFY(!lineHasBytes(desk, 1));
-    desk.rig.card(1)->setListening(true);
-    QTest::qWait(3 * FramePacer::kIntervalMs);
-    QCOMPARE(desk.wire(1, 4, 100).toHex(), QByteArray("0915"));
-    QCOMPARE(part<QLabel>(first, "lblValue")->text(), "21");
+    void wholeWindows()
+    {
+        QFETCH(ControlRegistry::ControlKind, kind);
+        QFETCH(QSize, client);
+        QFETCH(QString, close);
+        Desk desk;
+        desk.frame->show();
+        QWidget *content = desk.add(kind, 5);
+        QMdiSubWindow *window = windowOf(content);
+        QCOMPARE(content->size(), client);
+        QVERIFY(content->geometry().top() > 0); // below the title bar
+        auto *button = part(content, close);
+        const QRect closeInWindow(button->mapTo(window, QPoint()), button->size());
+        QVERIFY(window->rect().contains(closeInWindow));
+        QVERIFY(window->contentsRect().contains(closeInWindow));
+        click(button);
+        QVERIFY(window->isHidden());
+        const ControlRegistry &registry = desk.frame->registry();
+        const bool slider = kind == ControlRegistry::Slider;
+        QCOMPARE(slider ? registry.SliderForms().size() : registry.PresetForms().size(), 3);
+        QCOMPARE(slider ? static_cast<QWidget *>(registry.SliderForms().last())
+                        : registry.PresetForms().last(),
+                 content);
+    }
 
-    // With the port closed the label still follows and nothing goes out, then or later.
-    click(desk.find<QWidget>("imgConnection_Status1"));
-    QTest::keyClick(part(second, "vscSlide"), Qt::Key_Home);
-    QTRY_COMPARE(part<QLabel>(second, "lblValue")->text(), "255");
-    click(desk.find<QWidget>("imgConnection_Status0"));
-    QCOMPARE(desk.wire(1, 1, 200), QByteArray());
-}
+    void sliderInput_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        const struct
+        {
+            const char *input;
+            int before, after;
+        } rows[] = {
+            { "arrow up", 100, 101 },
+            { "arrow down", 100, 99 },
+            { "trough above", 100, 101 },
+            { "trough below", 100, 99 },
+            { "arrow up at the top", 255, 255 },
+            { "arrow down at the bottom", 0, 0 },
+            { "drag up", 100, kHigher },
+            { "drag down", 100, kLower },
+            { "Up", 100, 101 },
+            { "Down", 100, 99 },
+            { "PageUp", 100, 101 },
+            { "PageDown", 100, 99 },
+            { "Home", 100, 255 },
+            { "End", 100, 0 },
+            { "wheel up", 100, 101 },
+            { "wheel down", 100, 99 },
+            { "wheel on Close", 100, 101 },
+        };
+        for (const auto &row : rows)
+            QTest::newRow(row.input) << QString(row.input) << row.before << row.after;
+    }
 
-void TestControls::presets()
-{
-    Desk desk;
-    desk.frame->show();
-    int showing = 0;
-    desk.dialogs.onModal = [&](QDialog &dialog) {
-        ++showing;
-        dialog.show();
-        auto *name0 = part<QLineEdit>(&dialog, "Preset_Name0");
-        if (showing == 1) {
-            QCOMPARE(name0->text(), ""); // fresh: ten empty names and ten levels "0"
-            QCOMPARE(part<QLineEdit>(&dialog, "Preset_Value9")->text(), "0");
-            QTest::keyClicks(name0, "&Full wash"); // an eighth character cannot be typed
-            part<QLineEdit>(&dialog, "Preset_Value0")->setText("200");
-            part<QLineEdit>(&dialog, "Preset_Value1")->setText("abc");
-        } else if (showing == 2) {
-            QCOMPARE(name0->text(), "&Full w"); // the rows as they were left
+    void sliderInput()
+    {
+        QFETCH(QString, input);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        Desk desk;
+        desk.frame->show();
+        QWidget *slider = desk.add(ControlRegistry::Slider, 9);
+        auto *bar = part<QScrollBar>(slider, "vscSlide");
+        auto *label = part<QLabel>(slider, "lblValue");
+        QCOMPARE(label->text(), "0");
+        if (before == 255)
+            QTest::keyClick(bar, Qt::Key_Home);
+        for (int i = 0; i < before % 255; ++i)
+            QTest::keyClick(bar, Qt::Key_Up);
+        QTRY_COMPARE(label->text(), QString::number(before));
+        desk.wire(1, 1000, 200);
+
+        const QHash<QString, QStyle::SubControl> parts{
+            { "arrow up", QStyle::SC_ScrollBarSubLine },
+            { "arrow down", QStyle::SC_ScrollBarAddLine },
+            { "trough above", QStyle::SC_ScrollBarSubPage },
+            { "trough below", QStyle::SC_ScrollBarAddPage }
+        };
+        const QHash<QString, Qt::Key> keys{
+            { "Up", Qt::Key_Up },         { "Down", Qt::Key_Down },
+            { "PageUp", Qt::Key_PageUp }, { "PageDown", Qt::Key_PageDown },
+            { "Home", Qt::Key_Home },     { "End", Qt::Key_End }
+        };
+        const QString what = input.section(' ', 0, 1);
+        if (parts.contains(what)) {
+            const QRect r = subControl(bar, parts[what]);
+            click(bar,
+                  what.startsWith("trough above")     ? QPoint(r.center().x(), r.top() + 1)
+                          : what.startsWith("trough") ? QPoint(r.center().x(), r.bottom() - 1)
+                                                      : r.center());
+        } else if (keys.contains(input)) {
+            QTest::keyClick(bar, keys[input]);
+        } else if (input.startsWith("drag")) {
+            const QPoint from = subControl(bar, QStyle::SC_ScrollBarSlider).center();
+            QTest::mousePress(bar, Qt::LeftButton, {}, from);
+            QTest::mouseMove(bar, from + QPoint(0, input == "drag up" ? -60 : 60));
+            QTest::mouseRelease(bar, Qt::LeftButton, {},
+                                from + QPoint(0, input == "drag up" ? -60 : 60));
         } else {
-            part<QLineEdit>(&dialog, "Preset_Value0")->setText("10");
+            QWidget *target = input == "wheel on Close" ? part(slider, "cmdClose_Slider") : bar;
+            const QPoint delta(0, input == "wheel down" ? -120 : 120);
+            QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, delta,
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(target, &wheel);
         }
-        for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
-            QTest::keyClick(name0, key);
-            QVERIFY(dialog.isVisible()); // only OK ends it
+        const int level = after == kHigher || after == kLower ? -1 : after;
+        if (level >= 0) {
+            QTRY_COMPARE(label->text(), QString::number(level));
+        } else {
+            QTRY_VERIFY(label->text() != QString::number(before));
+            QVERIFY((label->text().toInt() > before) == (after == kHigher));
         }
-        click(part(&dialog, "OK_Button"));
-        QVERIFY(!dialog.isVisible());
-    };
-    QList<QWidget *> windows;
-    for (int channel : {4, 5, 6})
-        windows << desk.add(ControlRegistry::Preset, channel);
-    QCOMPARE(showing, 3);
-    QCOMPARE(part<QPushButton>(windows[0], "cmdPresets0")->text(), "&Full w");
-    QCOMPARE(part<QPushButton>(windows[0], "cmdPresets9")->text(), "");
-
-    // Each window keeps its own copy and sends on its own channel, active or not.
-    const struct { int window, button; QByteArray wire; } presses[] = {
-        {0, 0, "04c8"}, {0, 0, "04c8"}, {1, 0, "05c8"}, {2, 0, "060a"}, {0, 9, "0400"}, {2, 1, ""},
-    };
-    for (const auto &press : presses) {
-        click(part(windows[press.window], QStringLiteral("cmdPresets%1").arg(press.button)));
-        QCOMPARE(desk.wire(1, 2, press.wire.isEmpty() ? 100 : 2000).toHex(), press.wire);
+        // The last frame on the wire is what the label shows, on this slider's channel.
+        const QByteArray frames = desk.wire(1, 2, level == before ? 200 : 2000);
+        if (level == before)
+            QVERIFY(frames.isEmpty());
+        else
+            QCOMPARE(frames.right(2).toHex(), frame(9, label->text().toInt()).toHex());
     }
-    QCOMPARE(desk.dialogs.messages().size(), 1);
-    QCOMPARE(desk.dialogs.messages()[0].text,
-             "The level \"abc\" cannot be sent: it must be a number from 0 to 255.");
-}
 
-void TestControls::help()
-{
-    CardRig rig;
-    RealDialogs dialogs;
-    MDIForm1 frame(dialogs, rig.map());
-    dialogs.setParentWidget(&frame);
-    QVERIFY(frame.MDIForm_Load());
-    frame.show();
-    QList<QWidget *> seen;
-    whenModal([&](QWidget *help) {
-        seen << help;
-        QCOMPARE(help->windowTitle(), "Instructions");
-        // While it shows, the frame takes no input.
-        QVERIFY(help->isModal());
-        QCOMPARE(QApplication::activeModalWidget(), help);
-        click(help->findChild<QWidget *>("cmdOK"));
-    });
-    click(frame.findChild<QWidget *>("cmdHelp"));
-    whenModal([&](QWidget *help) {
-        seen << help;
-        QTest::keyClick(help, Qt::Key_Return);
-    });
-    frame.findChild<QAction *>("mnuHelp")->trigger();
-    QCOMPARE(seen.size(), 2);
-    QCOMPARE(seen[0], seen[1]); // one shared window
-    QVERIFY(qobject_cast<frmHelp *>(seen[0]) && seen[0]->isHidden());
-    QVERIFY(dialogs.endings.isEmpty());
-}
+    void sliderPacing()
+    {
+        Desk desk;
+        desk.frame->show();
+        QWidget *first = desk.add(ControlRegistry::Slider, 9);
+        QWidget *second = desk.add(ControlRegistry::Slider, 10);
+        auto *bar = part<QScrollBar>(first, "vscSlide");
+        desk.rig.card(1)->setListening(false);
+        QVERIFY(!lineHasBytes(desk, 1)); // a new slider sends nothing
+
+        // After a quiet spell the first change goes out at once, before any event is handled.
+        QTest::keyClick(bar, Qt::Key_Up);
+        QVERIFY(lineHasBytes(desk, 1));
+        desk.rig.card(1)->setListening(true);
+        QCOMPARE(desk.wire(1).toHex(), QByteArray("0901"));
+        // A drag right after it: nothing more now, then one frame with the last position, on this
+        // window's channel although the other window is the active one.
+        desk.rig.card(1)->setListening(false);
+        desk.find<QMdiArea>({})->setActiveSubWindow(windowOf(second));
+        for (int i = 0; i < 20; ++i)
+            QTest::keyClick(bar, Qt::Key_Up);
+        QVERIFY(!lineHasBytes(desk, 1));
+        desk.rig.card(1)->setListening(true);
+        QTest::qWait(3 * FramePacer::kIntervalMs);
+        QCOMPARE(desk.wire(1, 4, 100).toHex(), QByteArray("0915"));
+        QCOMPARE(part<QLabel>(first, "lblValue")->text(), "21");
+
+        // With the port closed the label still follows and nothing goes out, then or later.
+        click(desk.find<QWidget>("imgConnection_Status1"));
+        QTest::keyClick(part(second, "vscSlide"), Qt::Key_Home);
+        QTRY_COMPARE(part<QLabel>(second, "lblValue")->text(), "255");
+        click(desk.find<QWidget>("imgConnection_Status0"));
+        QCOMPARE(desk.wire(1, 1, 200), QByteArray());
+    }
+
+    void presets()
+    {
+        Desk desk;
+        desk.frame->show();
+        int showing = 0;
+        desk.dialogs.onModal = [&](QDialog &dialog) {
+            ++showing;
+            dialog.show();
+            auto *name0 = part<QLineEdit>(&dialog, "Preset_Name0");
+            if (showing == 1) {
+                QCOMPARE(name0->text(), ""); // fresh: ten empty names and ten levels "0"
+                QCOMPARE(part<QLineEdit>(&dialog, "Preset_Value9")->text(), "0");
+                QTest::keyClicks(name0, "&Full wash"); // an eighth character cannot be typed
+                part<QLineEdit>(&dialog, "Preset_Value0")->setText("200");
+                part<QLineEdit>(&dialog, "Preset_Value1")->setText("abc");
+            } else if (showing == 2) {
+                QCOMPARE(name0->text(), "&Full w"); // the rows as they were left
+            } else {
+                part<QLineEdit>(&dialog, "Preset_Value0")->setText("10");
+            }
+            for (const auto key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }) {
+                QTest::keyClick(name0, key);
+                QVERIFY(dialog.isVisible()); // only OK ends it
+            }
+            click(part(&dialog, "OK_Button"));
+            QVERIFY(!dialog.isVisible());
+        };
+        QList<QWidget *> windows;
+        for (int channel : { 4, 5, 6 })
+            windows << desk.add(ControlRegistry::Preset, channel);
+        QCOMPARE(showing, 3);
+        QCOMPARE(part<QPushButton>(windows[0], "cmdPresets0")->text(), "&Full w");
+        QCOMPARE(part<QPushButton>(windows[0], "cmdPresets9")->text(), "");
+
+        // Each window keeps its own copy and sends on its own channel, active or not.
+        const struct
+        {
+            int window, button;
+            QByteArray wire;
+        } presses[] = {
+            { 0, 0, "04c8" }, { 0, 0, "04c8" }, { 1, 0, "05c8" },
+            { 2, 0, "060a" }, { 0, 9, "0400" }, { 2, 1, "" },
+        };
+        for (const auto &press : presses) {
+            click(part(windows[press.window], QStringLiteral("cmdPresets%1").arg(press.button)));
+            QCOMPARE(desk.wire(1, 2, press.wire.isEmpty() ? 100 : 2000).toHex(), press.wire);
+        }
+        QCOMPARE(desk.dialogs.messages().size(), 1);
+        QCOMPARE(desk.dialogs.messages()[0].text,
+                 "The level \"abc\" cannot be sent: it must be a number from 0 to 255.");
+    }
+
+    void help()
+    {
+        CardRig rig;
+        RealDialogs dialogs;
+        MDIForm1 frame(dialogs, rig.map());
+        dialogs.setParentWidget(&frame);
+        QVERIFY(frame.MDIForm_Load());
+        frame.show();
+        QList<QWidget *> seen;
+        whenModal([&](QWidget *help) {
+            seen << help;
+            QCOMPARE(help->windowTitle(), "Instructions");
+            // While it shows, the frame takes no input.
+            QVERIFY(help->isModal());
+            QCOMPARE(QApplication::activeModalWidget(), help);
+            click(help->findChild<QWidget *>("cmdOK"));
+        });
+        click(frame.findChild<QWidget *>("cmdHelp"));
+        whenModal([&](QWidget *help) {
+            seen << help;
+            QTest::keyClick(help, Qt::Key_Return);
+        });
+        frame.findChild<QAction *>("mnuHelp")->trigger();
+        QCOMPARE(seen.size(), 2);
+        QCOMPARE(seen[0], seen[1]); // one shared window
+        QVERIFY(qobject_cast<frmHelp *>(seen[0]) && seen[0]->isHidden());
+        QVERIFY(dialogs.endings.isEmpty());
+    }
+};
 
 QTEST_MAIN(TestControls)
 #include "tst_controls.moc"

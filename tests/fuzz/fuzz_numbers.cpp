@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             packed += c;
     }
     // A channel answer that does not start with a number reads as 0.
-    const auto lenient = Reference::roundHalfEven(
-            Reference::number(packed, false).value_or(0), -32768, 32767);
+    const auto lenient =
+            Reference::roundHalfEven(Reference::number(packed, false).value_or(0), -32768, 32767);
     const std::optional<qint16> channel = ChannelAnswer::read(text);
     if (channel.has_value() != lenient.has_value() || (channel && *channel != *lenient))
         std::abort();

@@ -9,7 +9,12 @@
 
 namespace {
 constexpr int kNone = INT_MIN; // the lenient reading is outside 16 bits
-constexpr int kRefused = -1;   // the strict reading makes no byte
+constexpr int kRefused = -1; // the strict reading makes no byte
+struct Reading
+{
+    QString text;
+    int lenient, strict;
+};
 } // namespace
 
 class TestNumbers : public QObject
@@ -17,86 +22,83 @@ class TestNumbers : public QObject
     Q_OBJECT
 
 private slots:
-    void readings_data();
-    void readings();
-    void portOrder_data();
-    void portOrder();
-};
-
-void TestNumbers::readings_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("lenient");
-    QTest::addColumn<int>("strict");
-    const struct { const char *name; QString text; int lenient, strict; } rows[] = {
-        {"1", "1", 1, 1}, {"112", "112", 112, 112}, {"0", "0", 0, 0}, {"113", "113", 113, 113},
-        {"-5", "-5", -5, kRefused}, {"abc", "abc", 0, kRefused}, {"empty", "", 0, kRefused},
-        {"12abc", "12abc", 12, kRefused}, {"inner blank", " 1 2", 12, kRefused},
-        {"7.5 to even", "7.5", 8, 8}, {"8.5 to even", "8.5", 8, 8}, {"blanks around", " 7.5 ", 8, 8},
-        {"112.5", "112.5", 112, 112}, {"0.5", "0.5", 0, 0}, {"255.5", "255.5", 256, kRefused},
-        {"254.5", "254.5", 254, 254}, {"-0.5", "-0.5", 0, 0}, {"-0.6", "-0.6", -1, kRefused},
-        {"1e2", "1e2", 100, 100}, {"d exponent", "1.12D2", 112, 112}, {"2.55e2", "2.55e2", 255, 255},
-        {"1e3", "1e3", 1000, kRefused}, {"&H70", "&H70", 112, 112}, {"&hFF", "&hFF", 255, 255},
-        {"&O160", "&O160", 112, 112}, {"octal stops at 8", "&o78", 7, kRefused},
-        {"&O777", "&O777", 511, kRefused}, {"&H alone", "&H", 0, kRefused}, {"&", "&", 0, kRefused},
-        {"exponent without digits", "12e", 12, kRefused}, {".6", ".6", 1, 1}, {"12.", "12.", 12, 12},
-        {"1.2.3", "1.2.3", 1, kRefused}, {"+7", "+7", 7, 7}, {"--5", "--5", 0, kRefused},
-        {"sign then blank", "- 5", -5, kRefused}, {"tab and line feed inside", "\t1\n0", 10, kRefused},
-        {"tab and line feed around", "\t12\n", 12, 12}, {"carriage return stops", "1\r0", 1, kRefused},
-        {"comma", "1,5", 1, kRefused}, {"0x10", "0x10", 0, kRefused}, {"inf", "inf", 0, kRefused},
-        {"nan", "nan", 0, kRefused}, {"32767", "32767", 32767, kRefused},
-        {"-32768.5 to even", "-32768.5", -32768, kRefused}, {"32767.5", "32767.5", kNone, kRefused},
-        {"40000", "40000", kNone, kRefused}, {"65537 would wrap to 1", "65537", kNone, kRefused},
-        {"&H10001 would wrap to 1", "&H10001", kNone, kRefused}, {"1e400", "1e400", kNone, kRefused},
-        {"10,000 digits", QString(10000, u'9'), kNone, kRefused},
-        {"NUL first", QString::fromUtf16(u"\u00005", 2), 0, kRefused},
-        {"NUL after", QString::fromUtf16(u"5\u0000", 2), 5, kRefused},
-        {"full-width digits", QStringLiteral("\uFF11\uFF12"), 0, kRefused},
-        {"Arabic-Indic digits", QStringLiteral("\u0661\u0662"), 0, kRefused},
-        {"non-breaking space", QStringLiteral("\u00A05"), 0, 5},
-    };
-    for (const auto &row : rows)
-        QTest::newRow(row.name) << row.text << row.lenient << row.strict;
-}
-
-void TestNumbers::readings()
-{
-    QFETCH(QString, text);
-    QFETCH(int, lenient);
-    QFETCH(int, strict);
-    const std::optional<qint16> channel = ChannelAnswer::read(text);
-    QCOMPARE(channel ? int(*channel) : kNone, lenient);
-    const std::optional<quint8> byte = StrictByte::read(text);
-    QCOMPARE(byte ? int(*byte) : kRefused, strict);
-}
-
-void TestNumbers::portOrder_data()
-{
-    QTest::addColumn<QStringList>("found"); // "U:" marks a USB adapter
-    QTest::addColumn<QStringList>("comOrder");
-    QTest::newRow("natural order") << QStringList{"ttyS10", "ttyS2", "ttyS0", "ttyS1"}
-                                   << QStringList{"ttyS0", "ttyS1", "ttyS2", "ttyS10"};
-    QTest::newRow("on-board before USB")
-            << QStringList{"U:ttyUSB1", "U:ttyACM0", "ttyS1", "U:ttyUSB0", "ttyS0"}
-            << QStringList{"ttyS0", "ttyS1", "ttyACM0", "ttyUSB0", "ttyUSB1"};
-    QTest::newRow("leading zeros") << QStringList{"ttyS010", "ttyS9"} << QStringList{"ttyS9", "ttyS010"};
-}
-
-void TestNumbers::portOrder()
-{
-    QFETCH(QStringList, found);
-    QFETCH(QStringList, comOrder);
-    QList<SerialPortEntry> ports;
-    for (const QString &f : found) {
-        const QString name = f.startsWith("U:") ? f.mid(2) : f;
-        ports.append({"/dev/" + name, name, f.startsWith("U:")});
+    void readings_data()
+    {
+        QTest::addColumn<Reading>("row");
+        // clang-format off
+        const std::pair<const char *, Reading> rows[] = {
+            {"1", {"1", 1, 1}}, {"112", {"112", 112, 112}}, {"0", {"0", 0, 0}},
+            {"113", {"113", 113, 113}}, {"-5", {"-5", -5, kRefused}}, {"abc", {"abc", 0, kRefused}},
+            {"empty", {"", 0, kRefused}}, {"12abc", {"12abc", 12, kRefused}},
+            {"inner blank", {" 1 2", 12, kRefused}}, {"7.5 to even", {"7.5", 8, 8}},
+            {"8.5 to even", {"8.5", 8, 8}}, {"blanks around", {" 7.5 ", 8, 8}},
+            {"112.5", {"112.5", 112, 112}}, {"0.5", {"0.5", 0, 0}}, {"255.5", {"255.5", 256, kRefused}},
+            {"254.5", {"254.5", 254, 254}}, {"-0.5", {"-0.5", 0, 0}}, {"-0.6", {"-0.6", -1, kRefused}},
+            {"1e2", {"1e2", 100, 100}}, {"d exponent", {"1.12D2", 112, 112}},
+            {"2.55e2", {"2.55e2", 255, 255}}, {"1e3", {"1e3", 1000, kRefused}},
+            {"&H70", {"&H70", 112, 112}}, {"&hFF", {"&hFF", 255, 255}}, {"&O160", {"&O160", 112, 112}},
+            {"octal stops at 8", {"&o78", 7, kRefused}}, {"&O777", {"&O777", 511, kRefused}},
+            {"&H alone", {"&H", 0, kRefused}}, {"&", {"&", 0, kRefused}},
+            {"exponent without digits", {"12e", 12, kRefused}}, {".6", {".6", 1, 1}},
+            {"12.", {"12.", 12, 12}}, {"1.2.3", {"1.2.3", 1, kRefused}}, {"+7", {"+7", 7, 7}},
+            {"--5", {"--5", 0, kRefused}}, {"sign then blank", {"- 5", -5, kRefused}},
+            {"tab and line feed inside", {"\t1\n0", 10, kRefused}},
+            {"tab and line feed around", {"\t12\n", 12, 12}},
+            {"carriage return stops", {"1\r0", 1, kRefused}}, {"comma", {"1,5", 1, kRefused}},
+            {"0x10", {"0x10", 0, kRefused}}, {"inf", {"inf", 0, kRefused}}, {"nan", {"nan", 0, kRefused}},
+            {"32767", {"32767", 32767, kRefused}}, {"-32768.5 to even", {"-32768.5", -32768, kRefused}},
+            {"32767.5", {"32767.5", kNone, kRefused}}, {"40000", {"40000", kNone, kRefused}},
+            {"65537 would wrap to 1", {"65537", kNone, kRefused}},
+            {"&H10001 would wrap to 1", {"&H10001", kNone, kRefused}},
+            {"1e400", {"1e400", kNone, kRefused}}, {"10,000 digits", {QString(10000, u'9'), kNone, kRefused}},
+            {"NUL first", {QString::fromUtf16(u"\u00005", 2), 0, kRefused}},
+            {"NUL after", {QString::fromUtf16(u"5\u0000", 2), 5, kRefused}},
+            {"full-width digits", {QStringLiteral("\uFF11\uFF12"), 0, kRefused}},
+            {"Arabic-Indic digits", {QStringLiteral("\u0661\u0662"), 0, kRefused}},
+            {"non-breaking space", {QStringLiteral("\u00A05"), 0, 5}},
+        };
+        // clang-format on
+        for (const auto &[name, row] : rows)
+            QTest::newRow(name) << row;
     }
-    const QList<SerialPortEntry> ordered = orderSerialPorts(ports);
-    for (int com = 1; com <= comOrder.size(); ++com)
-        QCOMPARE(deviceForCom(ordered, com), "/dev/" + comOrder[com - 1]);
-    QVERIFY(deviceForCom(ordered, int(comOrder.size()) + 1).isEmpty()); // past the end: no such port
-    QVERIFY(deviceForCom(ordered, 0).isEmpty());
-}
+
+    void readings()
+    {
+        QFETCH(Reading, row);
+        const std::optional<qint16> channel = ChannelAnswer::read(row.text);
+        QCOMPARE(channel ? int(*channel) : kNone, row.lenient);
+        const std::optional<quint8> byte = StrictByte::read(row.text);
+        QCOMPARE(byte ? int(*byte) : kRefused, row.strict);
+    }
+
+    void portOrder_data()
+    {
+        QTest::addColumn<QStringList>("found"); // "U:" marks a USB adapter
+        QTest::addColumn<QStringList>("comOrder");
+        QTest::newRow("natural order") << QStringList{ "ttyS10", "ttyS2", "ttyS0", "ttyS1" }
+                                       << QStringList{ "ttyS0", "ttyS1", "ttyS2", "ttyS10" };
+        QTest::newRow("on-board before USB")
+                << QStringList{ "U:ttyUSB1", "U:ttyACM0", "ttyS1", "U:ttyUSB0", "ttyS0" }
+                << QStringList{ "ttyS0", "ttyS1", "ttyACM0", "ttyUSB0", "ttyUSB1" };
+        QTest::newRow("leading zeros")
+                << QStringList{ "ttyS010", "ttyS9" } << QStringList{ "ttyS9", "ttyS010" };
+    }
+
+    void portOrder()
+    {
+        QFETCH(QStringList, found);
+        QFETCH(QStringList, comOrder);
+        QList<SerialPortEntry> ports;
+        for (const QString &f : found)
+            ports.append({ "/dev/" + f.section(':', -1), f.section(':', -1), f.startsWith("U:") });
+        const QList<SerialPortEntry> ordered = orderSerialPorts(ports);
+        for (int com = 1; com <= comOrder.size(); ++com)
+            QCOMPARE(deviceForCom(ordered, com), "/dev/" + comOrder[com - 1]);
+        // Past either end there is no such port.
+        QVERIFY(deviceForCom(ordered, int(comOrder.size()) + 1).isEmpty());
+        QVERIFY(deviceForCom(ordered, 0).isEmpty());
+    }
+};
 
 QTEST_APPLESS_MAIN(TestNumbers)
 #include "tst_numbers.moc"

@@ -12,9 +12,9 @@
 #include <QTimer>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load)
-    : rig(missing, busy)
-    , frame(std::make_unique<MDIForm1>(
-              dialogs, [this](int n) { return devices.value(n, rig.map()(n)); }))
+    : rig(missing, busy), frame(std::make_unique<MDIForm1>(dialogs, [this](int n) {
+          return devices.value(n, rig.map()(n));
+      }))
 {
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
@@ -40,10 +40,11 @@ int Desk::checkedPort() const
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
-    dialogs.inputAnswers = {QString::number(channel), QStringLiteral("Ch: %1").arg(channel)};
+    dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
-    return kind == ControlRegistry::Slider ? static_cast<QWidget *>(frame->registry().SliderForms().last())
-                                           : frame->registry().PresetForms().last();
+    return kind == ControlRegistry::Slider
+            ? static_cast<QWidget *>(frame->registry().SliderForms().last())
+            : frame->registry().PresetForms().last();
 }
 
 QByteArray Desk::wire(int com, int count, int timeoutMs)

@@ -23,8 +23,11 @@ struct Desk
     // Start-up runs unless `load` is false.
     explicit Desk(const QSet<int> &missing = {}, const QSet<int> &busy = {}, bool load = true);
 
-    template<class T = QWidget>
-    T *find(const QString &name) const { return frame->findChild<T *>(name); }
+    template <class T = QWidget>
+    T *find(const QString &name) const
+    {
+        return frame->findChild<T *>(name);
+    }
     // "lit" or "unlit"; "both" or "none" would be a fault.
     QString lamp() const;
     int checkedPort() const; // 0 when no port button is down

@@ -9,8 +9,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-CardRig::CardRig(const QSet<int> &missing, const QSet<int> &busy, QObject *parent)
-    : QObject(parent)
+CardRig::CardRig(const QSet<int> &missing, const QSet<int> &busy, QObject *parent) : QObject(parent)
 {
     m_heldFds.fill(-1);
     for (int n = 1; n <= kComPorts; ++n) {
@@ -49,8 +48,12 @@ void CardRig::hold(int com)
 
 void CardRig::release(int com)
 {
-    if (m_heldFds[com - 1] >= 0)
+    // The line stays open on the card's side, so exclusive access outlives this descriptor
+    // unless it is given up first.
+    if (m_heldFds[com - 1] >= 0) {
+        ::ioctl(m_heldFds[com - 1], TIOCNXCL);
         ::close(m_heldFds[com - 1]);
+    }
     m_heldFds[com - 1] = -1;
 }
 

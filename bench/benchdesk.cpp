@@ -66,22 +66,22 @@ class LineReader
 public:
     explicit LineReader(int fd)
         : m_thread([this, fd] {
-            QByteArray got;
-            while (!m_done) {
-                pollfd p {fd, POLLIN, 0};
-                if (::poll(&p, 1, 20) <= 0)
-                    continue;
-                char buffer[256];
-                const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n <= 0)
-                    continue;
-                got.append(buffer, n);
-                const Clock::time_point at = Clock::now();
-                std::lock_guard lock(m_mutex);
-                for (; got.size() >= 2; got.remove(0, 2))
-                    m_frames.push_back({at, quint8(got[1])});
-            }
-        })
+              QByteArray got;
+              while (!m_done) {
+                  pollfd p{ fd, POLLIN, 0 };
+                  if (::poll(&p, 1, 20) <= 0)
+                      continue;
+                  char buffer[256];
+                  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                  if (n <= 0)
+                      continue;
+                  got.append(buffer, n);
+                  const Clock::time_point at = Clock::now();
+                  std::lock_guard lock(m_mutex);
+                  for (; got.size() >= 2; got.remove(0, 2))
+                      m_frames.push_back({ at, quint8(got[1]) });
+              }
+          })
     {
     }
     ~LineReader()
@@ -101,7 +101,7 @@ public:
     }
 
 private:
-    std::atomic<bool> m_done {false};
+    std::atomic<bool> m_done{ false };
     std::mutex m_mutex;
     std::vector<Frame> m_frames;
     std::thread m_thread;
@@ -177,7 +177,8 @@ QString continuousDrag(QScrollBar *bar, int fd, int seconds)
         maxPerSecond = std::max(maxPerSecond, int(j - i));
     }
     const bool lastIsFinal = !frames.empty() && frames.back().value == level;
-    return QStringLiteral("DRAG frames %1 max-per-second %2 max-gap %3 final-after %4 final-right %5")
+    return QStringLiteral(
+                   "DRAG frames %1 max-per-second %2 max-gap %3 final-after %4 final-right %5")
             .arg(frames.size())
             .arg(maxPerSecond)
             .arg(maxGap, 0, 'f', 2)
@@ -194,7 +195,7 @@ QString presetLatencies(const QList<QPushButton *> &buttons, int fd, int count)
         buttons[i % buttons.size()]->click();
         QByteArray got;
         while (got.size() < 2) {
-            pollfd p {fd, POLLIN, 0};
+            pollfd p{ fd, POLLIN, 0 };
             ::poll(&p, 1, 100);
             char buffer[16];
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -222,7 +223,8 @@ int run(int argc, char *argv[])
     ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog &details) {
         for (int i = 0; i < 10; ++i)
-            details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))->setText(QString::number(25 * i));
+            details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))
+                    ->setText(QString::number(25 * i));
     };
     MDIForm1 frame(dialogs, rig.map());
     if (!frame.MDIForm_Load())
@@ -234,7 +236,7 @@ int run(int argc, char *argv[])
     QStringList times;
     for (int i = 0; i < 224; ++i) {
         const int channel = 1 + (i / 2) % 112;
-        dialogs.inputAnswers = {QString::number(channel), QStringLiteral("Ch %1").arg(channel)};
+        dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch %1").arg(channel) };
         QElapsedTimer clock;
         clock.start();
         (i % 2 == 0 ? newSlider : newPreset)->trigger();
@@ -266,7 +268,9 @@ int run(int argc, char *argv[])
             const QList<QPushButton *> presets = [&] {
                 QList<QPushButton *> buttons;
                 for (int i = 0; i < 10; ++i)
-                    buttons << frame.findChildren<QPushButton *>(QStringLiteral("cmdPresets%1").arg(i)).last();
+                    buttons << frame.findChildren<QPushButton *>(
+                                            QStringLiteral("cmdPresets%1").arg(i))
+                                       .last();
                 return buttons;
             }();
             print(presetLatencies(presets, fd, 1000));

@@ -45,8 +45,8 @@ Started startAndWaitForMap(xcb_connection_t *x, const QByteArray &program,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    char *argv[] = {const_cast<char *>(program.constData()),
-                    option.isEmpty() ? nullptr : const_cast<char *>(option.constData()), nullptr};
+    char *argv[] = { const_cast<char *>(program.constData()),
+                     option.isEmpty() ? nullptr : const_cast<char *>(option.constData()), nullptr };
     while (xcb_generic_event_t *stale = xcb_poll_for_event(x))
         free(stale);
     QElapsedTimer clock;
@@ -65,7 +65,7 @@ Started startAndWaitForMap(xcb_connection_t *x, const QByteArray &program,
                 return started;
             }
         }
-        pollfd p {fd, POLLIN, 0};
+        pollfd p{ fd, POLLIN, 0 };
         ::poll(&p, 1, 50);
     }
     return started;
@@ -80,7 +80,7 @@ void stop(pid_t pid)
 struct Idle
 {
     double wakeups = 0; // context switches a second, all threads
-    double cpu = 0;     // per cent of one core
+    double cpu = 0; // per cent of one core
 };
 
 Idle measureIdle(pid_t pid, int seconds)
@@ -88,9 +88,9 @@ Idle measureIdle(pid_t pid, int seconds)
     const ProcStats::Sample before = ProcStats::sample(pid);
     QThread::sleep(seconds);
     const ProcStats::Sample after = ProcStats::sample(pid);
-    return {double(after.switches - before.switches) / seconds,
-            100.0 * double(after.cpuTicks - before.cpuTicks) / double(::sysconf(_SC_CLK_TCK))
-                    / seconds};
+    return { double(after.switches - before.switches) / seconds,
+             100.0 * double(after.cpuTicks - before.cpuTicks) / double(::sysconf(_SC_CLK_TCK))
+                     / seconds };
 }
 
 QString fmt(double v, int decimals = 1)
@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
     constexpr int kRuns = 7;
     std::vector<double> startFloor, startDemo, startText, rssFloor, rssDemo, rssText;
     for (int run = -1; run < kRuns; ++run) {
-        for (const int which : {0, 1, 2}) {
+        for (const int which : { 0, 1, 2 }) {
             // The demo without its card monitor: the program's own windows only. The floor
             // with one menu title is a reference: what text alone costs.
             const Started s = which == 1 ? startAndWaitForMap(x, demoProgram, "--no-monitor")
@@ -152,7 +152,7 @@ int main(int argc, char *argv[])
     // The full desk: memory, idle cost, latencies.
     QProcess desk;
     desk.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    desk.start(QCoreApplication::applicationFilePath(), {QStringLiteral("desk")});
+    desk.start(QCoreApplication::applicationFilePath(), { QStringLiteral("desk") });
     desk.waitForStarted();
     QList<double> created;
     while (desk.waitForReadyRead(60000) || desk.canReadLine()) {
@@ -195,7 +195,9 @@ int main(int argc, char *argv[])
 
     const double sf = median(startFloor), sd = median(startDemo), st = median(startText);
     const double mf = median(rssFloor), md = median(rssDemo), mt = median(rssText);
-    const auto verdict = [](bool ok) { return ok ? QStringLiteral("met") : QStringLiteral("MISSED"); };
+    const auto verdict = [](bool ok) {
+        return ok ? QStringLiteral("met") : QStringLiteral("MISSED");
+    };
     const double isoP50 = figure("ISOLATED", "p50"), isoP99 = figure("ISOLATED", "p99");
     const double perSecond = figure("DRAG", "max-per-second"), gap = figure("DRAG", "max-gap");
     const double finalAfter = figure("DRAG", "final-after");
@@ -204,45 +206,82 @@ int main(int argc, char *argv[])
     QStringList rows;
     rows << QStringLiteral("| figure | floor | Lumidesk | ratio or figure | target | |")
          << QStringLiteral("|---|---|---|---|---|---|");
-    rows << QStringLiteral("| start-up to window mapped, against the floor with one menu title (median of %1) | %2 ms | %3 ms | %4 × | ≤ 1.15 × | %5 |")
-                    .arg(kRuns).arg(fmt(st)).arg(fmt(sd)).arg(fmt(sd / st, 2)).arg(verdict(sd <= 1.15 * st));
+    rows << QStringLiteral("| start-up to window mapped, against the floor with one menu title "
+                           "(median of %1) | %2 ms | %3 ms | %4 × | ≤ 1.15 × | %5 |")
+                    .arg(kRuns)
+                    .arg(fmt(st))
+                    .arg(fmt(sd))
+                    .arg(fmt(sd / st, 2))
+                    .arg(verdict(sd <= 1.15 * st));
     rows << QStringLiteral("| (reference) start-up, bare floor | %1 ms | %2 ms | %3 × | | |")
-                    .arg(fmt(sf)).arg(fmt(sd)).arg(fmt(sd / sf, 2));
+                    .arg(fmt(sf))
+                    .arg(fmt(sd))
+                    .arg(fmt(sd / sf, 2));
     rows << QStringLiteral("| peak RSS at rest | %1 MB | %2 MB | %3 × | ≤ 1.2 × | %4 |")
-                    .arg(fmt(mf)).arg(fmt(md)).arg(fmt(md / mf, 2)).arg(verdict(md <= 1.2 * mf));
-    rows << QStringLiteral("| (reference) peak RSS, floor with one menu title | %1 MB | %2 MB | %3 × | | |")
-                    .arg(fmt(mt)).arg(fmt(md)).arg(fmt(md / mt, 2));
-    rows << QStringLiteral("| peak RSS, 112 sliders + 112 presets | %1 MB | %2 MB | %3 × | ≤ 1.6 × | %4 |")
-                    .arg(fmt(mf)).arg(fmt(rssDesk)).arg(fmt(rssDesk / mf, 2)).arg(verdict(rssDesk <= 1.6 * mf));
-    rows << QStringLiteral("| wake-ups at idle, full desk, 10 s | %1 /s | %2 /s | +%3 /s | +0 /s | %4 |")
-                    .arg(fmt(floorIdle.wakeups)).arg(fmt(deskIdle.wakeups))
-                    .arg(fmt(deskIdle.wakeups - floorIdle.wakeups)).arg(verdict(deskIdle.wakeups <= floorIdle.wakeups));
+                    .arg(fmt(mf))
+                    .arg(fmt(md))
+                    .arg(fmt(md / mf, 2))
+                    .arg(verdict(md <= 1.2 * mf));
+    rows << QStringLiteral("| (reference) peak RSS, floor with one menu title | %1 MB | %2 MB | %3 "
+                           "× | | |")
+                    .arg(fmt(mt))
+                    .arg(fmt(md))
+                    .arg(fmt(md / mt, 2));
+    rows << QStringLiteral(
+                    "| peak RSS, 112 sliders + 112 presets | %1 MB | %2 MB | %3 × | ≤ 1.6 × | %4 |")
+                    .arg(fmt(mf))
+                    .arg(fmt(rssDesk))
+                    .arg(fmt(rssDesk / mf, 2))
+                    .arg(verdict(rssDesk <= 1.6 * mf));
+    rows << QStringLiteral(
+                    "| wake-ups at idle, full desk, 10 s | %1 /s | %2 /s | +%3 /s | +0 /s | %4 |")
+                    .arg(fmt(floorIdle.wakeups))
+                    .arg(fmt(deskIdle.wakeups))
+                    .arg(fmt(deskIdle.wakeups - floorIdle.wakeups))
+                    .arg(verdict(deskIdle.wakeups <= floorIdle.wakeups));
     rows << QStringLiteral("| CPU at idle, full desk, 10 s | %1 % | %2 % | | 0.0 % | %3 |")
-                    .arg(fmt(floorIdle.cpu)).arg(fmt(deskIdle.cpu)).arg(verdict(deskIdle.cpu < 0.05));
-    rows << QStringLiteral("| slider, isolated changes: change to bytes on the line, p50 / p99 (1,000) | | %1 / %2 ms | | ≤ 1 / ≤ 5 ms | %3 |")
-                    .arg(fmt(isoP50, 3)).arg(fmt(isoP99, 3)).arg(verdict(isoP50 >= 0 && isoP50 <= 1 && isoP99 >= 0 && isoP99 <= 5));
-    rows << QStringLiteral("| slider, drag (a change every 5 ms, 10 s): most frames in any second | | %1 | | ≤ 20 | %2 |")
-                    .arg(perSecond).arg(verdict(perSecond > 0 && perSecond <= 20));
-    rows << QStringLiteral("| slider, drag: longest gap between frames | | %1 ms | | ≤ 55 ms | %2 |")
-                    .arg(fmt(gap, 2)).arg(verdict(gap > 0 && gap <= 55));
-    rows << QStringLiteral("| slider, drag: final position after the last change | | %1 ms | | ≤ 55 ms | %2 |")
-                    .arg(fmt(finalAfter, 2)).arg(verdict(finalRight && finalAfter >= 0 && finalAfter <= 55));
+                    .arg(fmt(floorIdle.cpu))
+                    .arg(fmt(deskIdle.cpu))
+                    .arg(verdict(deskIdle.cpu < 0.05));
+    rows << QStringLiteral("| slider, isolated changes: change to bytes on the line, p50 / p99 "
+                           "(1,000) | | %1 / %2 ms | | ≤ 1 / ≤ 5 ms | %3 |")
+                    .arg(fmt(isoP50, 3))
+                    .arg(fmt(isoP99, 3))
+                    .arg(verdict(isoP50 >= 0 && isoP50 <= 1 && isoP99 >= 0 && isoP99 <= 5));
+    rows << QStringLiteral("| slider, drag (a change every 5 ms, 10 s): most frames in any second "
+                           "| | %1 | | ≤ 20 | %2 |")
+                    .arg(perSecond)
+                    .arg(verdict(perSecond > 0 && perSecond <= 20));
+    rows << QStringLiteral(
+                    "| slider, drag: longest gap between frames | | %1 ms | | ≤ 55 ms | %2 |")
+                    .arg(fmt(gap, 2))
+                    .arg(verdict(gap > 0 && gap <= 55));
+    rows << QStringLiteral("| slider, drag: final position after the last change | | %1 ms | | ≤ "
+                           "55 ms | %2 |")
+                    .arg(fmt(finalAfter, 2))
+                    .arg(verdict(finalRight && finalAfter >= 0 && finalAfter <= 55));
     rows << QStringLiteral("| preset latency p99 (1,000 presses) | | %1 ms | | ≤ 2 ms | %2 |")
-                    .arg(fmt(presetP99, 3)).arg(verdict(presetP99 > 0 && presetP99 <= 2));
+                    .arg(fmt(presetP99, 3))
+                    .arg(verdict(presetP99 > 0 && presetP99 <= 2));
     rows << QStringLiteral("| window creation, worst of %1 | | %2 ms | | ≤ 10 ms | %3 |")
-                    .arg(created.size()).arg(fmt(worst, 2)).arg(verdict(created.size() == 224 && worst <= 10));
+                    .arg(created.size())
+                    .arg(fmt(worst, 2))
+                    .arg(verdict(created.size() == 224 && worst <= 10));
     rows << QStringLiteral("| window creation, total for %1 | | %2 ms | | | |")
-                    .arg(created.size()).arg(fmt(total, 1));
+                    .arg(created.size())
+                    .arg(fmt(total, 1));
     QStringList detail;
     for (auto it = measured.cbegin(); it != measured.cend(); ++it)
         detail << QString::fromLatin1(it.value().join(' '));
 
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     meminfo.open(QIODevice::ReadOnly);
-    const QString memTotal = QString::fromLatin1(meminfo.readLine()).simplified().section(u' ', 1, 2);
+    const QString memTotal =
+            QString::fromLatin1(meminfo.readLine()).simplified().section(u' ', 1, 2);
     const QString report =
             QStringLiteral("# Benchmark results\n\n%1, %2 cores, %3 memory, Qt %4, %5, under Xvfb "
-                           "without a window manager; Lumidesk is the demo without its card monitor.\n\n%6\n\nDetail:\n\n```\n%7\n```\n")
+                           "without a window manager; Lumidesk is the demo without its card "
+                           "monitor.\n\n%6\n\nDetail:\n\n```\n%7\n```\n")
                     .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
                     .arg(QThread::idealThreadCount())
                     .arg(memTotal, QString::fromLatin1(qVersion()), QSysInfo::prettyProductName(),

@@ -34,9 +34,11 @@ Sample sample(pid_t pid)
     const QByteArray stat = readAll(base + QStringLiteral("/stat"));
     const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
     s.cpuTicks = fields.value(11).toLongLong() + fields.value(12).toLongLong();
-    const QStringList tasks = QDir(base + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    const QStringList tasks =
+            QDir(base + QStringLiteral("/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
-        const QByteArray status = readAll(base + QStringLiteral("/task/") + task + QStringLiteral("/status"));
+        const QByteArray status =
+                readAll(base + QStringLiteral("/task/") + task + QStringLiteral("/status"));
         s.switches += field(status, "voluntary_ctxt_switches:")
                 + field(status, "nonvoluntary_ctxt_switches:");
     }

@@ -23,8 +23,7 @@ QLabel *addLabel(QWidget *parent, const char *name, const QRect &geometry, const
 } // namespace
 
 frmHelp::frmHelp(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_ok(nullptr)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_ok(nullptr)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Instructions"));

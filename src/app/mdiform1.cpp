@@ -16,10 +16,10 @@
 #include <QVBoxLayout>
 
 MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
-    : QMainWindow(parent)
-    , m_dialogs(dialogs)
-    , m_link(std::move(portMap))
-    , m_questions(dialogs, this)
+    : QMainWindow(parent),
+      m_dialogs(dialogs),
+      m_link(std::move(portMap)),
+      m_questions(dialogs, this)
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
@@ -42,8 +42,8 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     setCentralWidget(central);
 
     m_registry = new ControlRegistry(
-            m_area, *this, [this]() -> const Preset_Details & { return m_questions.presetDetails(); },
-            this);
+            m_area, *this,
+            [this]() -> const Preset_Details & { return m_questions.presetDetails(); }, this);
     buildToolbar();
     buildMenus();
 

@@ -62,7 +62,7 @@ private:
     ControlRegistry *m_registry = nullptr;
     CreationQuestions m_questions;
     QButtonGroup *m_optCommSelect = nullptr;
-    std::array<SvgImage *, 2> m_lamps {};
+    std::array<SvgImage *, 2> m_lamps{};
     QPointer<frmHelp> m_help;
     bool m_ended = false;
 };

@@ -33,8 +33,8 @@ void MDIForm1::buildToolbar()
     // reconnects.
     connect(m_optCommSelect, &QButtonGroup::idClicked, this, &MDIForm1::optCommSelect_Click);
 
-    const QStringList lamps{QStringLiteral(":/icons/lamp-off.svg"),
-                            QStringLiteral(":/icons/lamp-on.svg")};
+    const QStringList lamps{ QStringLiteral(":/icons/lamp-off.svg"),
+                             QStringLiteral(":/icons/lamp-on.svg") };
     for (int i = 0; i < 2; ++i) {
         auto *lamp = new SvgImage(lamps[i], m_picture1);
         lamp->setObjectName(QStringLiteral("imgConnection_Status%1").arg(i));

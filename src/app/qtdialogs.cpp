@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-void QtDialogs::message(Icon icon, const QString &title, const QString &text,
-                        const QString &detail)
+void QtDialogs::message(Icon icon, const QString &title, const QString &text, const QString &detail)
 {
     const QMessageBox::Icon qtIcon = icon == Icon::Question ? QMessageBox::Question
             : icon == Icon::Exclamation                     ? QMessageBox::Warning

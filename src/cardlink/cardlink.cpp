@@ -4,12 +4,11 @@
 #include "numbers/strictbyte.h"
 
 #ifdef Q_OS_UNIX
-#include <poll.h>
+#  include <poll.h>
 #endif
 
 CardLink::CardLink(PortMap portMap, QObject *parent)
-    : QObject(parent)
-    , m_portMap(std::move(portMap))
+    : QObject(parent), m_portMap(std::move(portMap))
 {
     connect(&m_port, &QSerialPort::errorOccurred, this, &CardLink::onError);
     // A dead adapter can stop taking bytes without an error: the queue would then grow
@@ -56,8 +55,8 @@ OpenOutcome CardLink::setPortOpen(bool open)
 
     const QString device = m_portMap ? m_portMap(m_commPort) : QString();
     if (device.isEmpty()) {
-        return {PortFailure::NoSuchPort,
-                QStringLiteral("there is no such port on this computer")};
+        return { PortFailure::NoSuchPort,
+                 QStringLiteral("there is no such port on this computer") };
     }
     if (OpenOutcome seen = PortProbe::beforeOpen(device); !seen.ok())
         return seen;
@@ -108,7 +107,7 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
 bool CardLink::lineHasRoom() const
 {
 #ifdef Q_OS_UNIX
-    pollfd p {int(m_port.handle()), POLLOUT, 0};
+    pollfd p{ int(m_port.handle()), POLLOUT, 0 };
     return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT);
 #else
     return true;

@@ -48,7 +48,7 @@ private:
     bool lineHasRoom() const;
 
     PortMap m_portMap;
-    QSerialPort m_port {this};
+    QSerialPort m_port{ this };
     QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;

@@ -6,7 +6,7 @@
 enum class PortFailure {
     None,
     NoSuchPort, // the device is absent
-    Held,       // the device exists but cannot be had: in use, locked or permission denied
+    Held, // the device exists but cannot be had: in use, locked or permission denied
     Other,
 };
 

@@ -74,7 +74,7 @@ PortMap systemPortMap()
         QList<SerialPortEntry> ports;
         const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
         for (const QSerialPortInfo &info : infos)
-            ports.append({info.systemLocation(), info.portName(), info.hasVendorIdentifier()});
+            ports.append({ info.systemLocation(), info.portName(), info.hasVendorIdentifier() });
         return deviceForCom(orderSerialPorts(ports), comNumber);
 #endif
     };

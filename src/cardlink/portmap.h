@@ -16,8 +16,8 @@ using PortMap = std::function<QString(int comNumber)>;
 struct SerialPortEntry
 {
     QString systemLocation; // e.g. /dev/ttyS0
-    QString portName;       // e.g. ttyS0
-    bool usb = false;       // has a USB vendor id
+    QString portName; // e.g. ttyS0
+    bool usb = false; // has a USB vendor id
 };
 
 // On-board ports first, then USB adapters, each group in natural order of the port name

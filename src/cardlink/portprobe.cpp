@@ -7,13 +7,13 @@
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#  include <cerrno>
+#  include <csignal>
+#  include <fcntl.h>
+#  include <grp.h>
+#  include <sys/ioctl.h>
+#  include <sys/stat.h>
+#  include <unistd.h>
 #endif
 
 namespace PortProbe {
@@ -23,7 +23,9 @@ namespace {
 #ifdef Q_OS_UNIX
 QString groupOf(const QString &devicePath)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(QFile::encodeName(devicePath).constData(), &st) != 0)
         return {};
     if (const struct group *g = ::getgrgid(st.st_gid))
@@ -34,10 +36,10 @@ QString groupOf(const QString &devicePath)
 OpenOutcome permissionDenied(const QString &devicePath)
 {
     const QString group = groupOf(devicePath);
-    return {PortFailure::Held,
-            QStringLiteral("permission denied on %1: your user must join the group %2 that owns "
-                           "it, then log out and in again")
-                    .arg(devicePath, group.isEmpty() ? QStringLiteral("dialout") : group)};
+    return { PortFailure::Held,
+             QStringLiteral("permission denied on %1: your user must join the group %2 that owns "
+                            "it, then log out and in again")
+                     .arg(devicePath, group.isEmpty() ? QStringLiteral("dialout") : group) };
 }
 
 bool processAlive(qint64 pid)
@@ -48,7 +50,8 @@ bool processAlive(qint64 pid)
 
 OpenOutcome noSuchDevice(const QString &devicePath)
 {
-    return {PortFailure::NoSuchPort, QStringLiteral("there is no such device (%1)").arg(devicePath)};
+    return { PortFailure::NoSuchPort,
+             QStringLiteral("there is no such device (%1)").arg(devicePath) };
 }
 
 OpenOutcome inUse(const QString &devicePath)
@@ -59,8 +62,8 @@ OpenOutcome inUse(const QString &devicePath)
                 ? QStringLiteral(" (process %1)").arg(owner->pid)
                 : QStringLiteral(" (process %1, %2)").arg(owner->pid).arg(owner->name);
     }
-    return {PortFailure::Held,
-            QStringLiteral("%1 is in use by another program%2").arg(devicePath, who)};
+    return { PortFailure::Held,
+             QStringLiteral("%1 is in use by another program%2").arg(devicePath, who) };
 }
 
 } // namespace
@@ -73,10 +76,10 @@ std::optional<LockOwner> lockOwner(const QString &devicePath)
     QString relative = devicePath;
     if (relative.startsWith(QLatin1String("/dev/")))
         relative = relative.mid(5);
-    const QStringList names{relative.replace(u'/', u'_'), QFileInfo(devicePath).fileName()};
-    const QStringList dirs{QStringLiteral("/var/lock"), QStringLiteral("/run/lock"),
-                           QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-                           QStringLiteral("/var/spool/uucp"), QDir::tempPath()};
+    const QStringList names{ relative.replace(u'/', u'_'), QFileInfo(devicePath).fileName() };
+    const QStringList dirs{ QStringLiteral("/var/lock"),       QStringLiteral("/run/lock"),
+                            QStringLiteral("/etc/locks"),      QStringLiteral("/var/spool/locks"),
+                            QStringLiteral("/var/spool/uucp"), QDir::tempPath() };
     for (const QString &dir : dirs) {
         for (const QString &name : names) {
             QFile lock(dir + QStringLiteral("/LCK..") + name);
@@ -95,7 +98,7 @@ std::optional<LockOwner> lockOwner(const QString &devicePath)
             QString program;
             if (comm.open(QIODevice::ReadOnly))
                 program = QString::fromLocal8Bit(comm.readAll().trimmed());
-            return LockOwner{pid, program};
+            return LockOwner{ pid, program };
         }
     }
 #else
@@ -121,10 +124,10 @@ OpenOutcome beforeOpen(const QString &devicePath)
         const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             int exclusive = 0;
-#ifdef TIOCGEXCL
+#  ifdef TIOCGEXCL
             if (::ioctl(fd, TIOCGEXCL, &exclusive) != 0)
                 exclusive = 0;
-#endif
+#  endif
             ::close(fd);
             if (exclusive)
                 return inUse(devicePath);
@@ -152,7 +155,7 @@ OpenOutcome afterFailedOpen(const QString &devicePath, QSerialPort::SerialPortEr
         // answers the same way here.
         return inUse(devicePath);
     default:
-        return {PortFailure::Other, QStringLiteral("%1: %2").arg(devicePath, errorString)};
+        return { PortFailure::Other, QStringLiteral("%1: %2").arg(devicePath, errorString) };
     }
 }
 

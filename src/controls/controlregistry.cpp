@@ -12,10 +12,7 @@
 ControlRegistry::ControlRegistry(QMdiArea *area, ChannelSink &sink,
                                  std::function<const Preset_Details &()> presetRows,
                                  QObject *parent)
-    : QObject(parent)
-    , m_area(area)
-    , m_sink(sink)
-    , m_presetRows(std::move(presetRows))
+    : QObject(parent), m_area(area), m_sink(sink), m_presetRows(std::move(presetRows))
 {
 }
 

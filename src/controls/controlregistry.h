@@ -20,8 +20,7 @@ public:
 
     // `presetRows` gives the dialog whose rows a new preset window copies.
     ControlRegistry(QMdiArea *area, ChannelSink &sink,
-                    std::function<const Preset_Details &()> presetRows,
-                    QObject *parent = nullptr);
+                    std::function<const Preset_Details &()> presetRows, QObject *parent = nullptr);
 
     // Placement starts at the left edge again and both registries hold two empty slots
     // that are never filled.

@@ -3,11 +3,7 @@
 
 #include "channelsink.h"
 
-ControlWindow::ControlWindow(ChannelSink &sink, QWidget *parent)
-    : QWidget(parent)
-    , m_sink(sink)
-{
-}
+ControlWindow::ControlWindow(ChannelSink &sink, QWidget *parent) : QWidget(parent), m_sink(sink) { }
 
 void ControlWindow::send(const QString &value)
 {

@@ -8,8 +8,7 @@
 #include "ui/dialogs.h"
 
 CreationQuestions::CreationQuestions(Dialogs &dialogs, QWidget *dialogParent)
-    : m_dialogs(dialogs)
-    , m_dialogParent(dialogParent)
+    : m_dialogs(dialogs), m_dialogParent(dialogParent)
 {
 }
 

@@ -3,8 +3,7 @@
 #include "framepacer.h"
 
 FramePacer::FramePacer(std::function<bool()> due, QObject *parent)
-    : QObject(parent)
-    , m_due(std::move(due))
+    : QObject(parent), m_due(std::move(due))
 {
     m_wait.setSingleShot(true);
     m_wait.setTimerType(Qt::PreciseTimer);

@@ -9,9 +9,9 @@
 #include <QPushButton>
 
 frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
-    : ControlWindow(sink, parent)
-    , m_lblPresets_Val(kPresets, QStringLiteral("0"))
-    , m_cmdClose(new QPushButton(QStringLiteral("Close"), this))
+    : ControlWindow(sink, parent),
+      m_lblPresets_Val(kPresets, QStringLiteral("0")),
+      m_cmdClose(new QPushButton(QStringLiteral("Close"), this))
 {
     setWindowTitle(QStringLiteral("Presets"));
     setFixedSize(twipsSize(1392, 5484));
@@ -21,7 +21,7 @@ frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
         m_cmdPresets[i]->setObjectName(QStringLiteral("cmdPresets%1").arg(i));
         // The top button sits a little right of the others.
         m_cmdPresets[i]->setGeometry(i == 0 ? twipsRect(108, 120, 1215, 375)
-                                         : twipsRect(71, 615 + 495 * (i - 1), 1215, 375));
+                                            : twipsRect(71, 615 + 495 * (i - 1), 1215, 375));
         m_cmdPresets[i]->setAutoDefault(false);
         m_cmdPresets[i]->setFocusPolicy(Qt::StrongFocus);
         m_cmdPresets[i]->installEventFilter(this);
@@ -43,7 +43,7 @@ void frmPresets::Form_Load(const Preset_Details &details)
         const QString name = details.Preset_Name(i)->text();
         m_cmdPresets[i]->setText(name);
         m_cmdPresets[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
-                                                       : QString(name).remove(u'&'));
+                                                          : QString(name).remove(u'&'));
         m_lblPresets_Val[i] = details.Preset_Value(i)->text();
     }
 }

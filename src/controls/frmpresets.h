@@ -28,7 +28,7 @@ private:
     void cmdPresets_Click(int index);
     void cmdClose_Preset_Click();
 
-    std::array<QPushButton *, kPresets> m_cmdPresets {};
+    std::array<QPushButton *, kPresets> m_cmdPresets{};
     // The level each button sends, as typed: held out of sight, never shown.
     QStringList m_lblPresets_Val;
     QPushButton *m_cmdClose;

@@ -10,11 +10,11 @@
 #include <QWheelEvent>
 
 frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
-    : ControlWindow(sink, parent)
-    , m_vscSlide(new QScrollBar(Qt::Vertical, this))
-    , m_lblValue(new QLabel(QStringLiteral("0"), this))
-    , m_cmdClose(new QPushButton(QStringLiteral("Close"), this))
-    , m_pacer(new FramePacer([this] { return Timer1_Timer(); }, this))
+    : ControlWindow(sink, parent),
+      m_vscSlide(new QScrollBar(Qt::Vertical, this)),
+      m_lblValue(new QLabel(QStringLiteral("0"), this)),
+      m_cmdClose(new QPushButton(QStringLiteral("Close"), this)),
+      m_pacer(new FramePacer([this] { return Timer1_Timer(); }, this))
 {
     setWindowTitle(QStringLiteral("Slider"));
     setFixedSize(twipsSize(768, 6312));

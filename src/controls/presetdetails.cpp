@@ -10,8 +10,9 @@
 
 Preset_Details::Preset_Details(QWidget *parent)
     : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint)
-    , m_ok(new QPushButton(QStringLiteral("OK"), this))
+              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                      | Qt::MSWindowsFixedSizeDialogHint),
+      m_ok(new QPushButton(QStringLiteral("OK"), this))
 {
     setObjectName(QStringLiteral("Preset_Details"));
     setWindowTitle(QStringLiteral("Set Presets"));

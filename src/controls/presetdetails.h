@@ -30,7 +30,7 @@ protected:
 private:
     void OK_Button_Click();
 
-    std::array<QLineEdit *, kRows> m_names {};
-    std::array<QLineEdit *, kRows> m_values {};
+    std::array<QLineEdit *, kRows> m_names{};
+    std::array<QLineEdit *, kRows> m_values{};
     QPushButton *m_ok;
 };

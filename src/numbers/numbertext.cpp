@@ -38,7 +38,7 @@ LeadingNumber readRadix(QStringView text)
         value = value * radix + d; // exact up to 2^53; beyond that only "too large" matters
     if (i == 2)
         return {};
-    return {value, i};
+    return { value, i };
 }
 
 } // namespace
@@ -84,7 +84,7 @@ LeadingNumber readLeading(QStringView text)
         if (c == 'd' || c == 'D')
             c = 'e';
     }
-    return {std::strtod(ascii.c_str(), nullptr), end};
+    return { std::strtod(ascii.c_str(), nullptr), end };
 }
 
 bool roundHalfEven(double value, long long lo, long long hi, long long *out)

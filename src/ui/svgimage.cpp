@@ -5,9 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-SvgImage::SvgImage(const QString &resource, QWidget *parent)
-    : QWidget(parent)
-    , m_renderer(resource)
+SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), m_renderer(resource)
 {
 }
 

@@ -11,14 +11,14 @@
 #include <QVBoxLayout>
 
 CardMonitor::CardMonitor(CardRig &rig, CardLink &link, QWidget *parent)
-    : QWidget(parent, Qt::Window)
-    , m_rig(rig)
-    , m_link(link)
-    , m_status(new QLabel(this))
-    , m_counts(new QLabel(this))
-    , m_grid(new ChannelGrid(this))
-    , m_unplug(new QPushButton(QStringLiteral("&Unplug"), this))
-    , m_plugIn(new QPushButton(QStringLiteral("&Plug in"), this))
+    : QWidget(parent, Qt::Window),
+      m_rig(rig),
+      m_link(link),
+      m_status(new QLabel(this)),
+      m_counts(new QLabel(this)),
+      m_grid(new ChannelGrid(this)),
+      m_unplug(new QPushButton(QStringLiteral("&Unplug"), this)),
+      m_plugIn(new QPushButton(QStringLiteral("&Plug in"), this))
 {
     setObjectName(QStringLiteral("CardMonitor"));
     setWindowTitle(QStringLiteral("Card monitor"));
@@ -81,7 +81,7 @@ void CardMonitor::refresh()
     m_status->setText(statusLine());
     if (!m_card)
         return;
-    std::array<int, ChannelGrid::kChannels + 1> levels {};
+    std::array<int, ChannelGrid::kChannels + 1> levels{};
     for (int ch = 1; ch <= ChannelGrid::kChannels; ++ch)
         levels[ch] = m_card->level(ch);
     m_grid->setLevels(levels, m_card->lastChannel());

@@ -9,8 +9,7 @@ constexpr int kCellWidth = 84;
 constexpr int kCellHeight = 22;
 } // namespace
 
-ChannelGrid::ChannelGrid(QWidget *parent)
-    : QWidget(parent)
+ChannelGrid::ChannelGrid(QWidget *parent) : QWidget(parent)
 {
     setAccessibleName(QStringLiteral("Channel levels"));
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -48,8 +47,8 @@ void ChannelGrid::paintEvent(QPaintEvent *event)
         const QRect bar(box.left() + 28, box.top() + 6, 34, box.height() - 12);
         painter.setPen(pal.mid().color());
         painter.drawRect(bar);
-        painter.fillRect(QRect(bar.left() + 1, bar.top() + 1, (bar.width() - 1) * m_levels[ch] / 255,
-                               bar.height() - 1),
+        painter.fillRect(QRect(bar.left() + 1, bar.top() + 1,
+                               (bar.width() - 1) * m_levels[ch] / 255, bar.height() - 1),
                          QColor(255, 190, 40));
         painter.setPen(text);
         painter.drawText(box.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,

@@ -28,6 +28,6 @@ protected:
 private:
     QRect cell(int channel) const;
 
-    std::array<int, kChannels + 1> m_levels {};
+    std::array<int, kChannels + 1> m_levels{};
     int m_last = 0;
 };

@@ -53,7 +53,8 @@ DemoOptions DemoOptions::parse(const QStringList &arguments)
 QString DemoOptions::usage()
 {
     return QStringLiteral(
-            "Usage: lumidesk-demo [--missing N,...] [--busy N,...] [--screenshots DIR] [--no-monitor]\n"
+            "Usage: lumidesk-demo [--missing N,...] [--busy N,...] [--screenshots DIR] "
+            "[--no-monitor]\n"
             "\n"
             "Runs Lumidesk with COM1 to COM5 on virtual cards (pseudo-terminals). Every frame\n"
             "a card receives is printed as \"COM3 ch 12 = 200\"; the card monitor window shows\n"

@@ -7,12 +7,12 @@
 
 struct DemoOptions
 {
-    QSet<int> missing;     // COM numbers with no card plugged in at start
-    QSet<int> busy;        // COM numbers held by another program
+    QSet<int> missing; // COM numbers with no card plugged in at start
+    QSet<int> busy; // COM numbers held by another program
     QString screenshotDir; // when set: build a desk, photograph it there, and end
-    bool monitor = true;   // false: no card monitor window (the bench measures the program alone)
+    bool monitor = true; // false: no card monitor window (the bench measures the program alone)
     bool help = false;
-    QString error;         // a bad command line, in words
+    QString error; // a bad command line, in words
 
     static DemoOptions parse(const QStringList &arguments);
     static QString usage();

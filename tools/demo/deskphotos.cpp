@@ -68,23 +68,26 @@ bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory)
     QDir().mkpath(directory);
     const QDir dir(directory);
 
-    run(frame, "mnuNew_Slider", {QStringLiteral("1"), QStringLiteral("Front")});
-    run(frame, "mnuNew_Slider", {QStringLiteral("2"), QStringLiteral("Back")});
-    const QStringList names{"&Full", "&Half", "&Warm", "Dim", "Glow", "Cue 6", "Cue 7", "Cue 8",
-                            "Cue 9", "&Off"};
-    const QStringList levels{"255", "128", "200", "60", "30", "90", "110", "150", "180", "0"};
-    run(frame, "mnuNew_Preset", {QStringLiteral("3"), QStringLiteral("Spots")},
+    run(frame, "mnuNew_Slider", { QStringLiteral("1"), QStringLiteral("Front") });
+    run(frame, "mnuNew_Slider", { QStringLiteral("2"), QStringLiteral("Back") });
+    const QStringList names{ "&Full", "&Half", "&Warm", "Dim",   "Glow",
+                             "Cue 6", "Cue 7", "Cue 8", "Cue 9", "&Off" };
+    const QStringList levels{ "255", "128", "200", "60", "30", "90", "110", "150", "180", "0" };
+    run(frame, "mnuNew_Preset", { QStringLiteral("3"), QStringLiteral("Spots") },
         [&](QDialog &details) {
             for (int i = 0; i < names.size(); ++i) {
-                details.findChild<QLineEdit *>(QStringLiteral("Preset_Name%1").arg(i))->setText(names[i]);
-                details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))->setText(levels[i]);
+                details.findChild<QLineEdit *>(QStringLiteral("Preset_Name%1").arg(i))
+                        ->setText(names[i]);
+                details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))
+                        ->setText(levels[i]);
             }
             settle();
             photograph(details.frameGeometry(), dir.filePath(QStringLiteral("preset-details.png")));
             details.findChild<QPushButton *>(QStringLiteral("OK_Button"))->click();
         });
 
-    const QList<QScrollBar *> sliders = frame.findChildren<QScrollBar *>(QStringLiteral("vscSlide"));
+    const QList<QScrollBar *> sliders =
+            frame.findChildren<QScrollBar *>(QStringLiteral("vscSlide"));
     // The bar's raw value runs downwards: level 200 is 55 from the top.
     sliders.value(0)->setValue(255 - 200);
     sliders.value(1)->setValue(255 - 90);
@@ -99,7 +102,7 @@ bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory)
         photograph(help.frameGeometry(), dir.filePath(QStringLiteral("help.png")));
         help.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
     });
-    for (const char *name : {"desk.png", "preset-details.png", "help.png"}) {
+    for (const char *name : { "desk.png", "preset-details.png", "help.png" }) {
         if (!QFile::exists(dir.filePath(QString::fromLatin1(name))))
             return false;
     }

@@ -9,7 +9,7 @@ QList<ReceivedFrame> FrameDecoder::feed(const QByteArray &bytes)
         if (!m_channel) {
             m_channel = byte;
         } else {
-            frames.append({*m_channel, byte});
+            frames.append({ *m_channel, byte });
             m_channel.reset();
         }
     }

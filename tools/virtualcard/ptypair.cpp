@@ -16,7 +16,9 @@ PtyPair::PtyPair()
     char name[256] = {};
     // Raw from the start: the terminal must not translate or echo the card's bytes, even
     // before the program sets the line up.
-    struct termios raw {};
+    struct termios raw
+    {
+    };
     cfmakeraw(&raw);
     if (::openpty(&master, &slave, name, &raw, nullptr) != 0)
         return;
@@ -45,7 +47,7 @@ QByteArray PtyPair::read(int atLeast, int timeoutMs)
         const qint64 left = timeoutMs - clock.elapsed();
         if (got.size() >= atLeast || left <= 0)
             break;
-        pollfd p {m_master, POLLIN, 0};
+        pollfd p{ m_master, POLLIN, 0 };
         ::poll(&p, 1, int(left));
     }
     return got;

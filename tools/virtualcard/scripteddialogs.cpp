@@ -16,21 +16,21 @@ QList<ScriptedDialogs::Shown> ScriptedDialogs::messages() const
 void ScriptedDialogs::message(Icon icon, const QString &title, const QString &text,
                               const QString &detail)
 {
-    shown.append({Shown::Message, icon, title, text, detail, {}});
+    shown.append({ Shown::Message, icon, title, text, detail, {} });
     if (onMessage)
         onMessage(shown.last());
 }
 
 bool ScriptedDialogs::askYesNo(const QString &title, const QString &text)
 {
-    shown.append({Shown::Question, Icon::Question, title, text, {}, {}});
+    shown.append({ Shown::Question, Icon::Question, title, text, {}, {} });
     return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
 }
 
 std::optional<QString> ScriptedDialogs::input(const QString &title, const QString &prompt,
                                               const QString &defaultAnswer)
 {
-    shown.append({Shown::Input, Icon::Question, title, prompt, {}, defaultAnswer});
+    shown.append({ Shown::Input, Icon::Question, title, prompt, {}, defaultAnswer });
     if (inputAnswers.isEmpty()) {
         ranOutOfAnswers = true;
         return QStringLiteral("1");
@@ -40,7 +40,7 @@ std::optional<QString> ScriptedDialogs::input(const QString &title, const QStrin
 
 void ScriptedDialogs::showModal(QDialog &dialog)
 {
-    shown.append({Shown::Modal, Icon::Question, dialog.windowTitle(), {}, {}, {}});
+    shown.append({ Shown::Modal, Icon::Question, dialog.windowTitle(), {}, {}, {} });
     if (onModal)
         onModal(dialog);
     dialog.hide();

@@ -4,8 +4,7 @@
 #include <poll.h>
 #include <thread>
 
-VirtualCard::VirtualCard(bool plugged, QObject *parent)
-    : QObject(parent)
+VirtualCard::VirtualCard(bool plugged, QObject *parent) : QObject(parent)
 {
     if (plugged)
         plugIn();
@@ -45,7 +44,7 @@ void VirtualCard::waitForBytes(int ms) const
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
         return;
     }
-    pollfd p {m_pty->masterFd(), POLLIN, 0};
+    pollfd p{ m_pty->masterFd(), POLLIN, 0 };
     ::poll(&p, 1, ms);
 }
 

@@ -56,6 +56,6 @@ private:
     QByteArray m_unread;
     qint64 m_bytes = 0;
     qint64 m_frames = 0;
-    std::array<int, kChannelCount + 1> m_levels {};
+    std::array<int, kChannelCount + 1> m_levels{};
     int m_lastChannel = 0;
 };

@@ -120,7 +120,7 @@ int main(int argc, char *argv[])
     xcb_flush(x);
 
     // Start-up and memory at rest: one warm-up each, then alternated runs.
-    constexpr int kRuns = 7;
+    constexpr int kRuns = 15;
     std::vector<double> startFloor, startDemo, startText, rssFloor, rssDemo, rssText;
     for (int run = -1; run < kRuns; ++run) {
         for (const int which : { 0, 1, 2 }) {

@@ -5,7 +5,11 @@ class QApplication;
 
 namespace Appearance {
 
-// The name, the icon, and a font the size the fixed layouts were drawn for.
+// The name, and a font the size the fixed layouts were drawn for.
 void apply(QApplication &app);
+
+// The program's icon, for every window that has none of its own. Drawn from SVG for the
+// window manager, so it waits until the main frame's first picture is on the screen.
+void showProgramIcon();
 
 } // namespace Appearance

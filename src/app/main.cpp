@@ -1,5 +1,6 @@
 // Lumidesk: a control panel for a DMX512 interface card on a serial port.
 #include "app/appearance.h"
+#include "app/endonsignal.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 
@@ -15,5 +16,6 @@ int main(int argc, char *argv[])
     if (!frame.MDIForm_Load())
         return 1;
     frame.show();
+    EndOnSignal::install(frame);
     return app.exec();
 }

@@ -1,6 +1,7 @@
 // The main frame: toolbar, menus, the card link and the workspace of control windows.
 #include "mdiform1.h"
 
+#include "appearance.h"
 #include "controls/controlregistry.h"
 #include "frmhelp.h"
 #include "ui/apptitle.h"
@@ -13,6 +14,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
@@ -23,7 +25,6 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
 {
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
-    setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -34,6 +35,7 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     m_picture1->setFixedHeight(twips(360));
     m_picture1->setAutoFillBackground(true);
     m_picture1->setBackgroundRole(QPalette::Button);
+    m_picture1->installEventFilter(this);
     column->addWidget(m_picture1);
     m_area = new QMdiArea(central);
     m_area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -87,6 +89,7 @@ std::optional<int> MDIForm1::OpenCOM(int port)
         answers << QStringLiteral("COM%1: %2").arg(port).arg(outcome.reason);
         ++port;
         if (port > kLastStartupPort) {
+            Appearance::showProgramIcon();
             m_dialogs.message(Dialogs::Icon::Critical, QStringLiteral("Fatal Error"),
                               QStringLiteral("A valid COM port cannot be found"),
                               answers.join(u'\n'));
@@ -194,6 +197,16 @@ void MDIForm1::mnuNew_Preset_Click()
     // After both questions; there is no Cancel, so the window is always made.
     m_questions.askPresets();
     m_registry->ShowNewControl(ControlRegistry::Preset, channel, name);
+}
+
+bool MDIForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    // The toolbar strip is in the first picture the frame draws; the icon can wait for it.
+    if (watched == m_picture1 && event->type() == QEvent::Paint) {
+        m_picture1->removeEventFilter(this);
+        QTimer::singleShot(0, this, &Appearance::showProgramIcon);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MDIForm1::closeEvent(QCloseEvent *event)

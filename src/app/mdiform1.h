@@ -37,6 +37,7 @@ public:
     ControlRegistry &registry() { return *m_registry; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:

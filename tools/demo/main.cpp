@@ -1,6 +1,7 @@
 // The real program with five virtual cards on pseudo-terminals in place of COM1 to COM5,
 // each printing the frames it receives, and a monitor of the card on the selected port.
 #include "app/appearance.h"
+#include "app/endonsignal.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 #include "cardmonitor.h"
@@ -48,10 +49,11 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     MDIForm1 frame(dialogs, rig.map());
     dialogs.setParentWidget(&frame);
-    CardMonitor monitor(rig, frame.MSComm1());
     if (!frame.MDIForm_Load())
         return 1;
     frame.show();
+    EndOnSignal::install(frame);
+    CardMonitor monitor(rig, frame.MSComm1());
     monitor.move(frame.frameGeometry().topRight() + QPoint(12, 0));
     if (options.monitor)
         monitor.show();

@@ -57,9 +57,13 @@ bench: build
 screenshots: build
 	@bash scripts/screenshots.sh $(BUILD) docs
 
-# A Debian package whose dependencies are Debian's Qt 6 runtime packages.
-package: build
-	cd $(BUILD) && cpack -G DEB
+# A Debian package from a Release build of its own (stripped, hardened); its dependencies
+# are computed from the binaries.
+package: deps
+	@bash scripts/install-deps.sh package
+	@cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(BUILD)-release -j$(JOBS)
+	cd $(BUILD)-release && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-release

@@ -28,12 +28,6 @@ void clickLamp(Desk &desk)
     click(unlit->isVisible() ? unlit : desk.find<QWidget>("imgConnection_Status1"));
 }
 
-void clickMenu(Desk &desk, const char *name)
-{
-    auto *bar = desk.frame->menuBar();
-    click(bar, bar->actionGeometry(desk.find<QAction>(name)).center());
-}
-
 struct Startup
 {
     const char *name;
@@ -204,83 +198,60 @@ private slots:
         QCOMPARE(desk.dialogs.messages().size(), 1);
     }
 
-    void exit_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<bool>("yes");
-        for (const char *how : { "toolbar", "menu" }) {
-            QTest::newRow(qPrintable(QString(how) + ", Yes")) << QString(how) << true;
-            QTest::newRow(qPrintable(QString(how) + ", No")) << QString(how) << false;
-        }
-        QTest::newRow("close box: no question") << "close" << true;
-    }
-
     void exit()
     {
-        QFETCH(QString, how);
-        QFETCH(bool, yes);
-        Desk desk;
-        desk.frame->show();
-        QWidget *slider = desk.add(ControlRegistry::Slider, 3);
-        desk.dialogs.yesNoAnswers = { yes };
-        if (how == "toolbar")
-            click(desk.find<QWidget>("cmdExit"));
-        else if (how == "menu")
-            clickMenu(desk, "mnuExit");
-        else
-            desk.frame->close();
-        const bool asked = how != "close";
-        QCOMPARE(desk.dialogs.shown.size(), asked ? 3 : 2); // after the two creation questions
-        if (asked) {
-            QCOMPARE(desk.dialogs.shown.last().title, "Exit?");
-            QCOMPARE(desk.dialogs.shown.last().text, "Please confirm that you wish to exit");
-        }
-        QCOMPARE(desk.dialogs.endings, yes ? QList<int>{ 0 } : QList<int>{});
-        // The port is released on the way out; No leaves everything as it was.
-        QCOMPARE(desk.frame->MSComm1().portOpen(), !yes);
-        QVERIFY(slider->isVisible() || yes);
+        // The real question: the toolbar's Exit answered No by its button leaves everything as
+        // it was; the menu's Exit answered Yes, the default button, ends with the port released.
+        Desk desk({}, {}, true, true);
+        MDIForm1 &frame = *desk.frame;
+        frame.show();
+        QStringList asked;
+        const auto answer = [&asked](bool yes) {
+            whenModal([&asked, yes](QWidget *modal) {
+                auto *box = qobject_cast<QMessageBox *>(modal);
+                asked << box->windowTitle() + ": " + box->text();
+                if (yes)
+                    QTest::keyClick(box, Qt::Key_Return);
+                else
+                    click(box->button(QMessageBox::No));
+            });
+        };
+        answer(false);
+        click(frame.findChild<QWidget *>("cmdExit"));
+        QVERIFY(desk.real.endings.isEmpty() && frame.MSComm1().portOpen());
+        answer(true);
+        auto *bar = frame.menuBar();
+        click(bar, bar->actionGeometry(frame.findChild<QAction *>("mnuExit")).center());
+        QCOMPARE(desk.real.endings, QList<int>{ 0 });
+        QVERIFY(!frame.MSComm1().portOpen());
+        QCOMPARE(asked, QStringList(2, "Exit?: Please confirm that you wish to exit"));
     }
 
-    void realBoxes()
+    void closeBoxEndsWithoutAsking()
     {
-        // No port at all: the real critical box, then the ending.
-        CardRig rig({ 1, 2, 3, 4, 5 });
-        RealDialogs dialogs;
-        QString text, title, detail;
-        whenModal([&](QWidget *modal) {
+        Desk desk;
+        desk.frame->show();
+        desk.frame->close();
+        QVERIFY(desk.dialogs.shown.isEmpty());
+        QCOMPARE(desk.dialogs.endings, QList<int>{ 0 });
+        QVERIFY(!desk.frame->MSComm1().portOpen());
+    }
+
+    void realFatalBox()
+    {
+        Desk desk({ 1, 2, 3, 4, 5 }, {}, false, true);
+        QString shown;
+        whenModal([&shown](QWidget *modal) {
             auto *box = qobject_cast<QMessageBox *>(modal);
-            text = box->text();
-            title = box->windowTitle();
-            detail = box->informativeText();
+            shown = box->windowTitle() + ": " + box->text() + " / " + box->informativeText();
             QCOMPARE(box->icon(), QMessageBox::Critical);
             QTest::keyClick(box, Qt::Key_Return);
         });
-        MDIForm1 lonely(dialogs, rig.map());
-        dialogs.setParentWidget(&lonely);
-        QVERIFY(!lonely.MDIForm_Load());
-        QCOMPARE(text, "A valid COM port cannot be found");
-        QCOMPARE(title, "Fatal Error");
-        QVERIFY(detail.startsWith("COM1: there is no such port"));
-        QCOMPARE(dialogs.endings, QList<int>{ 1 });
-
-        // The real exit question: No by its button, then Yes as the default button.
-        CardRig cards;
-        RealDialogs exitDialogs;
-        MDIForm1 frame(exitDialogs, cards.map());
-        exitDialogs.setParentWidget(&frame);
-        QVERIFY(frame.MDIForm_Load());
-        frame.show();
-        whenModal([&](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            QCOMPARE(box->text(), "Please confirm that you wish to exit");
-            QCOMPARE(box->windowTitle(), "Exit?");
-            click(box->button(QMessageBox::No));
-        });
-        click(frame.findChild<QWidget *>("cmdExit"));
-        QVERIFY(exitDialogs.endings.isEmpty());
-        whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); });
-        click(frame.findChild<QWidget *>("cmdExit"));
-        QCOMPARE(exitDialogs.endings, QList<int>{ 0 });
+        QVERIFY(!desk.frame->MDIForm_Load());
+        QVERIFY2(shown.startsWith("Fatal Error: A valid COM port cannot be found / COM1: there "
+                                  "is no such port"),
+                 qPrintable(shown));
+        QCOMPARE(desk.real.endings, QList<int>{ 1 });
     }
 
     void framesStayWhole()

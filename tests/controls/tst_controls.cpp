@@ -55,6 +55,14 @@ QRect subControl(QScrollBar *bar, QStyle::SubControl which)
     return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, which, bar);
 }
 
+struct Input
+{
+    const char *name;
+    enum { Part, Key, Drag, Wheel, WheelOnClose } kind;
+    int arg; // the part of the bar, the key, how far to drag, the wheel's turn
+    int before, after;
+};
+
 struct Question
 {
     const char *name;
@@ -207,100 +215,70 @@ private slots:
 
     void sliderInput_data()
     {
-        QTest::addColumn<QString>("input");
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("after");
-        const struct
-        {
-            const char *input;
-            int before, after;
-        } rows[] = {
-            { "arrow up", 100, 101 },
-            { "arrow down", 100, 99 },
-            { "trough above", 100, 101 },
-            { "trough below", 100, 99 },
-            { "arrow up at the top", 255, 255 },
-            { "arrow down at the bottom", 0, 0 },
-            { "drag up", 100, kHigher },
-            { "drag down", 100, kLower },
-            { "Up", 100, 101 },
-            { "Down", 100, 99 },
-            { "PageUp", 100, 101 },
-            { "PageDown", 100, 99 },
-            { "Home", 100, 255 },
-            { "End", 100, 0 },
-            { "wheel up", 100, 101 },
-            { "wheel down", 100, 99 },
-            { "wheel on Close", 100, 101 },
+        QTest::addColumn<Input>("row");
+        using S = QStyle;
+        // clang-format off
+        const Input rows[] = {
+            {"arrow up", Input::Part, S::SC_ScrollBarSubLine, 100, 101},
+            {"arrow down", Input::Part, S::SC_ScrollBarAddLine, 100, 99},
+            {"trough above", Input::Part, S::SC_ScrollBarSubPage, 100, 101},
+            {"trough below", Input::Part, S::SC_ScrollBarAddPage, 100, 99},
+            {"arrow up at the top", Input::Part, S::SC_ScrollBarSubLine, 255, 255},
+            {"arrow down at the bottom", Input::Part, S::SC_ScrollBarAddLine, 0, 0},
+            {"drag up", Input::Drag, -60, 100, kHigher}, {"drag down", Input::Drag, 60, 100, kLower},
+            {"Up", Input::Key, Qt::Key_Up, 100, 101}, {"Down", Input::Key, Qt::Key_Down, 100, 99},
+            {"PageUp", Input::Key, Qt::Key_PageUp, 100, 101},
+            {"PageDown", Input::Key, Qt::Key_PageDown, 100, 99},
+            {"Home", Input::Key, Qt::Key_Home, 100, 255}, {"End", Input::Key, Qt::Key_End, 100, 0},
+            {"wheel up", Input::Wheel, 120, 100, 101}, {"wheel down", Input::Wheel, -120, 100, 99},
+            {"wheel on Close", Input::WheelOnClose, 120, 100, 101},
         };
-        for (const auto &row : rows)
-            QTest::newRow(row.input) << QString(row.input) << row.before << row.after;
+        // clang-format on
+        for (const Input &row : rows)
+            QTest::newRow(row.name) << row;
     }
 
     void sliderInput()
     {
-        QFETCH(QString, input);
-        QFETCH(int, before);
-        QFETCH(int, after);
+        QFETCH(Input, row);
         Desk desk;
         desk.frame->show();
         QWidget *slider = desk.add(ControlRegistry::Slider, 9);
         auto *bar = part<QScrollBar>(slider, "vscSlide");
         auto *label = part<QLabel>(slider, "lblValue");
         QCOMPARE(label->text(), "0");
-        if (before == 255)
-            QTest::keyClick(bar, Qt::Key_Home);
-        for (int i = 0; i < before % 255; ++i)
+        QTest::keyClick(bar, row.before == 255 ? Qt::Key_Home : Qt::Key_End);
+        for (int i = 0; i < row.before % 255; ++i)
             QTest::keyClick(bar, Qt::Key_Up);
-        QTRY_COMPARE(label->text(), QString::number(before));
+        QTRY_COMPARE(label->text(), QString::number(row.before));
         desk.wire(1, 1000, 200);
 
-        const QHash<QString, QStyle::SubControl> parts{
-            { "arrow up", QStyle::SC_ScrollBarSubLine },
-            { "arrow down", QStyle::SC_ScrollBarAddLine },
-            { "trough above", QStyle::SC_ScrollBarSubPage },
-            { "trough below", QStyle::SC_ScrollBarAddPage }
-        };
-        const QHash<QString, Qt::Key> keys{
-            { "Up", Qt::Key_Up },         { "Down", Qt::Key_Down },
-            { "PageUp", Qt::Key_PageUp }, { "PageDown", Qt::Key_PageDown },
-            { "Home", Qt::Key_Home },     { "End", Qt::Key_End }
-        };
-        const QString what = input.section(' ', 0, 1);
-        if (parts.contains(what)) {
-            const QRect r = subControl(bar, parts[what]);
-            click(bar,
-                  what.startsWith("trough above")     ? QPoint(r.center().x(), r.top() + 1)
-                          : what.startsWith("trough") ? QPoint(r.center().x(), r.bottom() - 1)
-                                                      : r.center());
-        } else if (keys.contains(input)) {
-            QTest::keyClick(bar, keys[input]);
-        } else if (input.startsWith("drag")) {
+        if (row.kind == Input::Part) {
+            click(bar, subControl(bar, QStyle::SubControl(row.arg)).center());
+        } else if (row.kind == Input::Key) {
+            QTest::keyClick(bar, Qt::Key(row.arg));
+        } else if (row.kind == Input::Drag) {
             const QPoint from = subControl(bar, QStyle::SC_ScrollBarSlider).center();
             QTest::mousePress(bar, Qt::LeftButton, {}, from);
-            QTest::mouseMove(bar, from + QPoint(0, input == "drag up" ? -60 : 60));
-            QTest::mouseRelease(bar, Qt::LeftButton, {},
-                                from + QPoint(0, input == "drag up" ? -60 : 60));
+            QTest::mouseMove(bar, from + QPoint(0, row.arg));
+            QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(0, row.arg));
         } else {
-            QWidget *target = input == "wheel on Close" ? part(slider, "cmdClose_Slider") : bar;
-            const QPoint delta(0, input == "wheel down" ? -120 : 120);
-            QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {}, delta,
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QWidget *target = row.kind == Input::Wheel ? bar : part(slider, "cmdClose_Slider");
+            QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {},
+                              QPoint(0, row.arg), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
             QApplication::sendEvent(target, &wheel);
         }
-        const int level = after == kHigher || after == kLower ? -1 : after;
-        if (level >= 0) {
-            QTRY_COMPARE(label->text(), QString::number(level));
+        if (row.after >= 0) {
+            QTRY_COMPARE(label->text(), QString::number(row.after));
         } else {
-            QTRY_VERIFY(label->text() != QString::number(before));
-            QVERIFY((label->text().toInt() > before) == (after == kHigher));
+            QTRY_VERIFY(label->text() != QString::number(row.before));
+            QCOMPARE(label->text().toInt() > row.before, row.after == kHigher);
         }
         // The last frame on the wire is what the label shows, on this slider's channel.
-        const QByteArray frames = desk.wire(1, 2, level == before ? 200 : 2000);
-        if (level == before)
-            QVERIFY(frames.isEmpty());
-        else
-            QCOMPARE(frames.right(2).toHex(), frame(9, label->text().toInt()).toHex());
+        const bool moved = label->text() != QString::number(row.before);
+        const QByteArray frames = desk.wire(1, 2, moved ? 2000 : 200);
+        QCOMPARE(frames.right(2).toHex(), moved ? frame(9, label->text().toInt()).toHex() : "");
     }
 
     void sliderPacing()
@@ -373,14 +351,11 @@ private slots:
         QCOMPARE(part<QPushButton>(windows[0], "cmdPresets9")->text(), "");
 
         // Each window keeps its own copy and sends on its own channel, active or not.
-        const struct
-        {
-            int window, button;
-            QByteArray wire;
-        } presses[] = {
-            { 0, 0, "04c8" }, { 0, 0, "04c8" }, { 1, 0, "05c8" },
-            { 2, 0, "060a" }, { 0, 9, "0400" }, { 2, 1, "" },
+        // clang-format off
+        const struct { int window, button; QByteArray wire; } presses[] = {
+            {0, 0, "04c8"}, {0, 0, "04c8"}, {1, 0, "05c8"}, {2, 0, "060a"}, {0, 9, "0400"}, {2, 1, ""},
         };
+        // clang-format on
         for (const auto &press : presses) {
             click(part(windows[press.window], QStringLiteral("cmdPresets%1").arg(press.button)));
             QCOMPARE(desk.wire(1, 2, press.wire.isEmpty() ? 100 : 2000).toHex(), press.wire);
@@ -392,12 +367,8 @@ private slots:
 
     void help()
     {
-        CardRig rig;
-        RealDialogs dialogs;
-        MDIForm1 frame(dialogs, rig.map());
-        dialogs.setParentWidget(&frame);
-        QVERIFY(frame.MDIForm_Load());
-        frame.show();
+        Desk desk({}, {}, true, true);
+        desk.frame->show();
         QList<QWidget *> seen;
         whenModal([&](QWidget *help) {
             seen << help;
@@ -407,16 +378,16 @@ private slots:
             QCOMPARE(QApplication::activeModalWidget(), help);
             click(help->findChild<QWidget *>("cmdOK"));
         });
-        click(frame.findChild<QWidget *>("cmdHelp"));
+        click(desk.find("cmdHelp"));
         whenModal([&](QWidget *help) {
             seen << help;
             QTest::keyClick(help, Qt::Key_Return);
         });
-        frame.findChild<QAction *>("mnuHelp")->trigger();
+        desk.find<QAction>("mnuHelp")->trigger();
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen[0], seen[1]); // one shared window
         QVERIFY(qobject_cast<frmHelp *>(seen[0]) && seen[0]->isHidden());
-        QVERIFY(dialogs.endings.isEmpty());
+        QVERIFY(desk.real.endings.isEmpty());
     }
 };
 

@@ -11,11 +11,12 @@
 #include <QApplication>
 #include <QTimer>
 
-Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load)
-    : rig(missing, busy), frame(std::make_unique<MDIForm1>(dialogs, [this](int n) {
-          return devices.value(n, rig.map()(n));
-      }))
+Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
+    : rig(missing, busy),
+      frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
+                                       [this](int n) { return devices.value(n, rig.map()(n)); }))
 {
+    real.setParentWidget(frame.get());
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
     if (load)
@@ -26,7 +27,7 @@ QString Desk::lamp() const
 {
     const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden();
     const bool lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
-    return lit == unlit ? (lit ? "both" : "none") : (lit ? "lit" : "unlit");
+    return lit == unlit ? "both or none" : (lit ? "lit" : "unlit");
 }
 
 int Desk::checkedPort() const

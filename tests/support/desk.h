@@ -12,16 +12,26 @@
 #include <functional>
 #include <memory>
 
+// The real Qt boxes and dialogs, with the ending recorded instead of carried out.
+struct RealDialogs : QtDialogs
+{
+    QList<int> endings;
+    void endProgram(int exitCode) override { endings << exitCode; }
+};
+
 struct Desk
 {
     CardRig rig;
     ScriptedDialogs dialogs;
+    RealDialogs real;
     QMap<int, QString> devices; // COM numbers mapped elsewhere than to their card
     std::unique_ptr<MDIForm1> frame;
 
     // COM numbers in `missing` have no card, those in `busy` are held by another program.
-    // Start-up runs unless `load` is false.
-    explicit Desk(const QSet<int> &missing = {}, const QSet<int> &busy = {}, bool load = true);
+    // Start-up runs unless `load` is false; the frame asks through the real Qt dialogs when
+    // `realDialogs` is true, through the scripted ones otherwise.
+    explicit Desk(const QSet<int> &missing = {}, const QSet<int> &busy = {}, bool load = true,
+                  bool realDialogs = false);
 
     template <class T = QWidget>
     T *find(const QString &name) const
@@ -35,13 +45,6 @@ struct Desk
     QWidget *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting for `count` of them.
     QByteArray wire(int com, int count = 2, int timeoutMs = 2000);
-};
-
-// The real Qt boxes and dialogs, with the ending recorded instead of carried out.
-struct RealDialogs : QtDialogs
-{
-    QList<int> endings;
-    void endProgram(int exitCode) override { endings << exitCode; }
 };
 
 // The two bytes of one frame.

@@ -55,25 +55,25 @@ void MDIForm1::buildToolbar()
     frame1->setFrameShadow(QFrame::Sunken);
     frame1->setGeometry(twipsRect(2400, -120, 975, 615));
 
-    auto *cmdHelp = new QToolButton(frame1);
-    cmdHelp->setObjectName(QStringLiteral("cmdHelp"));
-    cmdHelp->setGeometry(twipsRect(120, 120, 375, 375));
-    cmdHelp->setIcon(QIcon(QStringLiteral(":/icons/help.svg")));
-    cmdHelp->setIconSize(QSize(20, 22));
-    cmdHelp->setToolTip(QStringLiteral("How to use Lumidesk"));
-    cmdHelp->setAccessibleName(QStringLiteral("Help"));
-    cmdHelp->setFocusPolicy(Qt::StrongFocus);
-    connect(cmdHelp, &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
-
-    auto *cmdExit = new QToolButton(frame1);
-    cmdExit->setObjectName(QStringLiteral("cmdExit"));
-    cmdExit->setGeometry(twipsRect(480, 120, 375, 375));
-    cmdExit->setIcon(QIcon(QStringLiteral(":/icons/exit.svg")));
-    cmdExit->setIconSize(QSize(20, 22));
-    cmdExit->setToolTip(QStringLiteral("Exit Application"));
-    cmdExit->setAccessibleName(QStringLiteral("Exit"));
-    cmdExit->setFocusPolicy(Qt::StrongFocus);
-    connect(cmdExit, &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+    // The picture buttons, framed by Frame1; each picture is 20 x 22 pixels.
+    const auto pictureButton = [&](const char *name, int left, const char *picture,
+                                   const QString &tip, const QString &accessible) {
+        auto *button = new QToolButton(frame1);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(twipsRect(left, 120, 375, 375));
+        button->setIcon(QIcon(QLatin1String(picture)));
+        button->setIconSize(QSize(20, 22));
+        button->setToolTip(tip);
+        button->setAccessibleName(accessible);
+        button->setFocusPolicy(Qt::StrongFocus);
+        return button;
+    };
+    connect(pictureButton("cmdHelp", 120, ":/icons/help.svg", QStringLiteral("How to use Lumidesk"),
+                          QStringLiteral("Help")),
+            &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
+    connect(pictureButton("cmdExit", 480, ":/icons/exit.svg", QStringLiteral("Exit Application"),
+                          QStringLiteral("Exit")),
+            &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
 }
 
 void MDIForm1::buildMenus()

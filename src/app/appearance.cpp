@@ -1,5 +1,6 @@
 // What every Lumidesk process sets up on its application object before the first window.
 #include "appearance.h"
+#include "ui/svgicon.h"
 
 #include <QApplication>
 #include <QFont>
@@ -20,7 +21,7 @@ void apply(QApplication &app)
 void showProgramIcon()
 {
     if (QApplication::windowIcon().isNull())
-        QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+        QApplication::setWindowIcon(svgIcon(QStringLiteral(":/icons/lumidesk.svg")));
 }
 
 } // namespace Appearance

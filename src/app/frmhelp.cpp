@@ -1,6 +1,7 @@
 // The instructions window with the program's credits.
 #include "frmhelp.h"
 
+#include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
@@ -27,7 +28,7 @@ frmHelp::frmHelp(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmHelp"));
     setWindowTitle(QStringLiteral("Instructions"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/lumidesk.svg")));
+    setWindowIcon(svgIcon(QStringLiteral(":/icons/lumidesk.svg")));
     setModal(true);
     resize(twipsSize(6048, 4032));
 

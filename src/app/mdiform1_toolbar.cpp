@@ -1,6 +1,7 @@
 // The main frame's toolbar strip and menu bar.
 #include "mdiform1.h"
 
+#include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
@@ -61,7 +62,7 @@ void MDIForm1::buildToolbar()
         auto *button = new QToolButton(frame1);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(twipsRect(left, 120, 375, 375));
-        button->setIcon(QIcon(QLatin1String(picture)));
+        button->setIcon(svgIcon(QLatin1String(picture)));
         button->setIconSize(QSize(20, 22));
         button->setToolTip(tip);
         button->setAccessibleName(accessible);

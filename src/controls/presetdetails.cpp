@@ -1,6 +1,7 @@
 // The dialog in which the ten presets of a new preset window are named and given levels.
 #include "presetdetails.h"
 
+#include "ui/svgicon.h"
 #include "ui/twips.h"
 
 #include <QKeyEvent>
@@ -16,7 +17,7 @@ Preset_Details::Preset_Details(QWidget *parent)
 {
     setObjectName(QStringLiteral("Preset_Details"));
     setWindowTitle(QStringLiteral("Set Presets"));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/preset-hand.svg")));
+    setWindowIcon(svgIcon(QStringLiteral(":/icons/preset-hand.svg")));
     setFixedSize(twipsSize(2088, 4572));
     move(twips(4908), twips(2160));
 

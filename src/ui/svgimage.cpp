@@ -5,12 +5,14 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), m_renderer(resource)
+SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), m_resource(resource)
 {
 }
 
 void SvgImage::paintEvent(QPaintEvent *)
 {
+    if (!m_renderer.isValid())
+        m_renderer.load(m_resource);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     m_renderer.render(&painter, QRectF(rect()));

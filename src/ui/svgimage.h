@@ -20,5 +20,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    QSvgRenderer m_renderer;
+    QString m_resource;
+    QSvgRenderer m_renderer; // read on first paint: a hidden picture costs nothing
 };

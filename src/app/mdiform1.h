@@ -32,9 +32,8 @@ public:
 
     void SendChannelFrame(const QString &channel, const QString &value) override;
 
-    // For views that follow the link and for tools that build a desk without questions.
+    // For views that follow the link, such as the demo's card monitor.
     CardLink &MSComm1() { return m_link; }
-    ControlRegistry &registry() { return *m_registry; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -205,7 +205,7 @@ private slots:
         QVERIFY(window->contentsRect().contains(closeInWindow));
         click(button);
         QVERIFY(window->isHidden());
-        const ControlRegistry &registry = desk.frame->registry();
+        const ControlRegistry &registry = *desk.find<ControlRegistry>({});
         const bool slider = kind == ControlRegistry::Slider;
         QCOMPARE(slider ? registry.SliderForms().size() : registry.PresetForms().size(), 3);
         QCOMPARE(slider ? static_cast<QWidget *>(registry.SliderForms().last())

@@ -44,8 +44,8 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
     dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
     return kind == ControlRegistry::Slider
-            ? static_cast<QWidget *>(frame->registry().SliderForms().last())
-            : frame->registry().PresetForms().last();
+            ? static_cast<QWidget *>(frame->findChild<ControlRegistry *>()->SliderForms().last())
+            : frame->findChild<ControlRegistry *>()->PresetForms().last();
 }
 
 QByteArray Desk::wire(int com, int count, int timeoutMs)

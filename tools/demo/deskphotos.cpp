@@ -3,7 +3,6 @@
 #include "deskphotos.h"
 
 #include "app/mdiform1.h"
-#include "cardmonitor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,7 +62,7 @@ void run(MDIForm1 &frame, const char *action, QStringList answers,
 
 namespace DeskPhotos {
 
-bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory)
+bool take(MDIForm1 &frame, QWidget *monitor, const QString &directory)
 {
     QDir().mkpath(directory);
     const QDir dir(directory);
@@ -94,7 +93,8 @@ bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory)
     settle();
     frame.findChildren<QPushButton *>(QStringLiteral("cmdPresets2")).value(0)->click();
     settle();
-    photograph(frame.frameGeometry().united(monitor.frameGeometry()),
+    photograph(monitor ? frame.frameGeometry().united(monitor->frameGeometry())
+                       : frame.frameGeometry(),
                dir.filePath(QStringLiteral("desk.png")));
 
     run(frame, "mnuHelp", {}, [&](QDialog &help) {

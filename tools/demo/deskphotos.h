@@ -3,13 +3,13 @@
 
 #include <QString>
 
-class CardMonitor;
 class MDIForm1;
+class QWidget;
 
 namespace DeskPhotos {
 
 // Writes desk.png, preset-details.png and help.png to `directory`. Needs a real display
 // with a window manager, so that the pictures show what an operator sees.
-bool take(MDIForm1 &frame, CardMonitor &monitor, const QString &directory);
+bool take(MDIForm1 &frame, QWidget *monitor, const QString &directory);
 
 } // namespace DeskPhotos

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QTextStream>
 #include <QTimer>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -53,14 +54,16 @@ int main(int argc, char *argv[])
         return 1;
     frame.show();
     EndOnSignal::install(frame);
-    CardMonitor monitor(rig, frame.MSComm1());
-    monitor.move(frame.frameGeometry().topRight() + QPoint(12, 0));
-    if (options.monitor)
-        monitor.show();
+    std::unique_ptr<CardMonitor> monitor;
+    if (options.monitor) {
+        monitor = std::make_unique<CardMonitor>(rig, frame.MSComm1());
+        monitor->move(frame.frameGeometry().topRight() + QPoint(12, 0));
+        monitor->show();
+    }
 
     if (!options.screenshotDir.isEmpty()) {
         QTimer::singleShot(800, &frame, [&] {
-            const bool ok = DeskPhotos::take(frame, monitor, options.screenshotDir);
+            const bool ok = DeskPhotos::take(frame, monitor.get(), options.screenshotDir);
             out << (ok ? "Pictures saved to " : "Could not save every picture to ")
                 << options.screenshotDir << Qt::endl;
             QApplication::exit(ok ? 0 : 1);

@@ -38,6 +38,9 @@ int main(int argc, char *argv[])
         QObject::connect(card, &VirtualCard::frameReceived, [&out, n](int ch, int v) {
             out << "COM" << n << " ch " << ch << " = " << v << Qt::endl;
         });
+        QObject::connect(card, &VirtualCard::loneByte, [&out, n](int ch) {
+            out << "COM" << n << " ch " << ch << " has no value" << Qt::endl;
+        });
         const auto tell = [&out, card, n] {
             out << "COM" << n << " is "
                 << (card->isPlugged() ? card->devicePath() : QStringLiteral("unplugged"))

@@ -18,6 +18,8 @@ public:
     // The frames completed by `bytes`; a lone channel byte waits for its value.
     QList<ReceivedFrame> feed(const QByteArray &bytes);
     bool midFrame() const { return m_channel.has_value(); }
+    // The channel byte that waits for its value, if one does.
+    std::optional<quint8> waiting() const { return m_channel; }
 
 private:
     std::optional<quint8> m_channel;

@@ -6,6 +6,14 @@
 
 VirtualCard::VirtualCard(bool plugged, QObject *parent) : QObject(parent)
 {
+    // Both bytes of a frame leave the program in one go; at 9600 baud the value follows its
+    // channel within a few milliseconds, so a quarter of a second is far beyond any lag.
+    m_loneByteTimer.setSingleShot(true);
+    m_loneByteTimer.setInterval(250);
+    connect(&m_loneByteTimer, &QTimer::timeout, this, [this] {
+        if (const auto channel = m_decoder.waiting())
+            emit loneByte(*channel);
+    });
     if (plugged)
         plugIn();
 }
@@ -26,6 +34,7 @@ void VirtualCard::unplug()
     m_notifier.reset();
     m_pty->closeMaster();
     m_decoder = FrameDecoder();
+    m_loneByteTimer.stop();
     emit plugChanged();
 }
 
@@ -64,4 +73,8 @@ void VirtualCard::readLine()
         }
         emit frameReceived(frame.channel, frame.value);
     }
+    if (m_decoder.midFrame())
+        m_loneByteTimer.start();
+    else
+        m_loneByteTimer.stop();
 }

@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <array>
 #include <memory>
 
@@ -45,6 +46,9 @@ public:
 signals:
     void frameReceived(int channel, int value);
     void plugChanged();
+    // A channel byte has waited too long for its value: the program sent half a frame, and
+    // a real card would pair every later byte wrongly.
+    void loneByte(int channel);
 
 private:
     void readLine();
@@ -52,6 +56,7 @@ private:
     std::unique_ptr<PtyPair> m_pty;
     std::unique_ptr<QSocketNotifier> m_notifier;
     FrameDecoder m_decoder;
+    QTimer m_loneByteTimer;
     bool m_recording = false;
     QByteArray m_unread;
     qint64 m_bytes = 0;

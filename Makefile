@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ENV = QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps build run demo test test-asan fuzz bench screenshots package clean
+.PHONY: all deps build run demo test test-asan fuzz monkey bench screenshots package clean
 
 all: build
 
@@ -47,6 +47,16 @@ fuzz:
 	@$(BUILD)-fuzz/fuzz_numbers -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 		$(BUILD)-fuzz/found tests/fuzz/corpus/numbers 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|Done'; \
 		test $${PIPESTATUS[0]} -eq 0
+
+# A careless operator at the demo built with the sanitizers, under a real X server with a
+# window manager, for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays.
+MONKEY_SECONDS ?= 300
+monkey: deps
+	@bash scripts/install-deps.sh monkey
+	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON >/dev/null
+	@cmake --build $(BUILD)-asan -j$(JOBS) --target lumidesk-demo
+	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
+		python3 tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
 
 # Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
 bench: build

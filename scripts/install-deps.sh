@@ -17,7 +17,7 @@ for extra in "$@"; do
     bench) packages+=(libxcb1-dev valgrind) ;;
     shots) packages+=(imagemagick) ;;
     package) packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
-    monkey) packages+=(clang libclang-rt-14-dev xdotool python3) ;;
+    monkey) packages+=(python3) ;;
     *) echo "unknown group: $extra" >&2; exit 2 ;;
     esac
 done

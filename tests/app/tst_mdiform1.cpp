@@ -1,15 +1,9 @@
-// The main frame: start-up over COM1 to COM4, the port buttons and the lamp, a line that is
-// lost or stalls, exit, the real boxes, and frames that stay whole whatever the operator does.
-#include "numbers/strictbyte.h"
+// The main frame: start-up over COM1 to COM4, a line that stalls, the close box and the real
+// fatal box. The port buttons, the lamp, a lost line and Exit are the monkey's to drive.
 #include "support/desk.h"
 
-#include <QAbstractButton>
-#include <QAction>
-#include <QMenuBar>
 #include <QMessageBox>
-#include <QRandomGenerator>
 #include <QSerialPort>
-#include <QToolButton>
 #include <unistd.h>
 
 namespace {
@@ -34,15 +28,6 @@ struct Startup
     QString missing, busy, notTty; // COM numbers as digits
     int opened; // the button down; 0 for none
     QString box;
-};
-
-struct Clicks
-{
-    const char *name;
-    QString missing, clicks; // L the lamp, a digit that port's button
-    QString lamp;
-    int down;
-    QStringList boxes;
 };
 
 } // namespace
@@ -97,74 +82,6 @@ private slots:
         }
     }
 
-    void portControls_data()
-    {
-        QTest::addColumn<Clicks>("row");
-        const QString noPort = "COM5 cannot be opened: there is no such port on this computer";
-        // clang-format off
-        const Clicks rows[] = {
-            {"lamp closes, button stays down", "", "L", "unlit", 1, {}},
-            {"lamp twice reopens", "", "LL", "lit", 1, {}},
-            {"closed, then another port", "", "L4", "lit", 4, {}},
-            {"button already down reconnects", "", "L1", "lit", 1, {}},
-            {"missing port: told, still running", "5", "5", "unlit", 5, {noPort}},
-            {"the lamp tries it again", "5", "5L", "unlit", 5, {noPort, noPort}},
-            {"back to a good port", "5", "52", "lit", 2, {noPort}},
-        };
-        // clang-format on
-        for (const Clicks &row : rows)
-            QTest::newRow(row.name) << row;
-    }
-
-    void portControls()
-    {
-        QFETCH(Clicks, row);
-        Desk desk(ports(row.missing));
-        for (const QChar c : row.clicks) {
-            if (c == 'L')
-                clickLamp(desk);
-            else
-                click(desk.find<QWidget>("optCommSelect" + QString(c)));
-        }
-        QCOMPARE(desk.lamp(), row.lamp);
-        QCOMPARE(desk.checkedPort(), row.down);
-        QStringList shown;
-        for (const auto &box : desk.dialogs.messages())
-            shown << box.text;
-        QCOMPARE(shown, row.boxes);
-        QVERIFY(desk.dialogs.endings.isEmpty());
-        // Frames go out exactly while the lamp is lit, and on that port.
-        const bool lit = row.lamp == "lit";
-        desk.frame->SendChannelFrame("7", "70");
-        QCOMPARE(desk.wire(row.down, 2, lit ? 2000 : 100).toHex(), lit ? "0746" : QByteArray());
-    }
-
-    void lostLine()
-    {
-        Desk desk;
-        auto *port = desk.frame->MSComm1().findChild<QSerialPort *>();
-        int errors = 0;
-        connect(port, &QSerialPort::errorOccurred, this,
-                [&](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
-        click(desk.find<QWidget>("optCommSelect2"));
-        for (int cycle = 1; cycle <= 20; ++cycle) {
-            const int errorsBefore = errors;
-            desk.rig.card(2)->unplug();
-            desk.frame->SendChannelFrame("2", "1");
-            desk.frame->SendChannelFrame("2", "2");
-            QTRY_COMPARE(desk.dialogs.messages().size(), cycle);
-            QVERIFY(desk.dialogs.messages().last().text.startsWith("COM2 was lost: "));
-            QCOMPARE(desk.lamp(), "unlit");
-            // Handled once, not spun on: QSerialPort repeats its error until the port closes.
-            QCOMPARE_LE(errors - errorsBefore, 4);
-            desk.rig.card(2)->plugIn();
-            clickLamp(desk);
-            QCOMPARE(desk.lamp(), "lit");
-        }
-        desk.frame->SendChannelFrame("2", "255");
-        QCOMPARE(desk.wire(2).toHex(), QByteArray("02ff"));
-    }
-
     void stalledLine()
     {
         Desk desk;
@@ -198,35 +115,6 @@ private slots:
         QCOMPARE(desk.dialogs.messages().size(), 1);
     }
 
-    void exit()
-    {
-        // The real question: the toolbar's Exit answered No by its button leaves everything as
-        // it was; the menu's Exit answered Yes, the default button, ends with the port released.
-        Desk desk({}, {}, true, true);
-        MDIForm1 &frame = *desk.frame;
-        frame.show();
-        QStringList asked;
-        const auto answer = [&asked](bool yes) {
-            whenModal([&asked, yes](QWidget *modal) {
-                auto *box = qobject_cast<QMessageBox *>(modal);
-                asked << box->windowTitle() + ": " + box->text();
-                if (yes)
-                    QTest::keyClick(box, Qt::Key_Return);
-                else
-                    click(box->button(QMessageBox::No));
-            });
-        };
-        answer(false);
-        click(frame.findChild<QWidget *>("cmdExit"));
-        QVERIFY(desk.real.endings.isEmpty() && frame.MSComm1().portOpen());
-        answer(true);
-        auto *bar = frame.menuBar();
-        click(bar, bar->actionGeometry(frame.findChild<QAction *>("mnuExit")).center());
-        QCOMPARE(desk.real.endings, QList<int>{ 0 });
-        QVERIFY(!frame.MSComm1().portOpen());
-        QCOMPARE(asked, QStringList(2, "Exit?: Please confirm that you wish to exit"));
-    }
-
     void closeBoxEndsWithoutAsking()
     {
         Desk desk;
@@ -252,40 +140,6 @@ private slots:
                                   "is no such port"),
                  qPrintable(shown));
         QCOMPARE(desk.real.endings, QList<int>{ 1 });
-    }
-
-    void framesStayWhole()
-    {
-        // Random sends, good and bad, among port changes: each card gets exactly the good frames
-        // sent while it was the open port, and never half of one.
-        Desk desk;
-        QRandomGenerator random(20261207);
-        std::array<QByteArray, kComPorts + 1> expected;
-        int open = 1, refused = 0;
-        const QStringList levels{ "0", "255", "17", "7.5", "abc", "300", "", "-1", "&HFF", " 9 " };
-        for (int i = 0; i < 10000; ++i) {
-            const int what = int(random.bounded(100));
-            if (what < 2) {
-                const int port = 1 + int(random.bounded(kComPorts));
-                click(desk.find<QWidget>(QStringLiteral("optCommSelect%1").arg(port)));
-                open = port;
-            } else if (what < 4) {
-                clickLamp(desk);
-                open = desk.lamp() == "lit" ? desk.checkedPort() : 0;
-            } else {
-                const int channel = 1 + int(random.bounded(kChannelCount));
-                const QString level = levels[random.bounded(levels.size())];
-                desk.frame->SendChannelFrame(QString::number(channel), level);
-                const std::optional<quint8> byte = StrictByte::read(level);
-                if (open && byte)
-                    expected[open] += frame(channel, *byte);
-                refused += open && !byte;
-            }
-        }
-        for (int n = 1; n <= kComPorts; ++n)
-            QCOMPARE(desk.wire(n, int(expected[n].size())).toHex(), expected[n].toHex());
-        QCOMPARE(desk.dialogs.messages().size(), refused);
-        QVERIFY(refused > 100);
     }
 };
 

@@ -1,5 +1,5 @@
-// The card link on real pseudo-terminals: bytes on the wire, line settings, why a port
-// cannot be opened, and a long run that stays byte-exact with flat memory.
+// The card link on real pseudo-terminals: bytes on the wire, line settings, and why a port
+// cannot be opened.
 #include "support/desk.h"
 
 #include <QFile>
@@ -14,14 +14,6 @@ namespace {
 // What the program last asked of a line, whatever the device made of it: a pseudo-terminal
 // forces 8 data bits and no parity, so reading the settings back could not catch a fault.
 termios g_asked{};
-
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    const QByteArray text = status.readAll();
-    return text.mid(text.indexOf("VmRSS:") + 6).trimmed().split(' ').first().toLongLong();
-}
 
 struct Open
 {
@@ -177,29 +169,6 @@ private slots:
                  QStringLiteral("permission denied on %1: your user must join the group %2 that "
                                 "owns it, then log out and in again")
                          .arg(device, QString::fromLocal8Bit(::getgrgid(st.st_gid)->gr_name)));
-    }
-
-    void longRun()
-    {
-        constexpr int kFrames = 100000;
-        qint64 rssAfterWarmUp = 0;
-        QByteArray received, expected;
-        for (int i = 0; i < kFrames; ++i) {
-            link.SendChannelFrame(QString::number(1 + i % kChannelCount), QString::number(i % 256));
-            expected += frame(1 + i % kChannelCount, i % 256);
-            if (i % 500 == 499)
-                received += rig.takeBytes(1, 1000, 1000);
-            if (i == kFrames / 10)
-                rssAfterWarmUp = residentKiB();
-        }
-        received += rig.takeBytes(1, 2 * kFrames - int(received.size()), 5000);
-        QVERIFY(received == expected);
-        // AddressSanitizer keeps freed memory in quarantine, so only a plain build can tell.
-#ifdef __SANITIZE_ADDRESS__
-        Q_UNUSED(rssAfterWarmUp);
-#else
-        QCOMPARE_LT(residentKiB() - rssAfterWarmUp, 1024);
-#endif
     }
 };
 

@@ -1,7 +1,6 @@
 // Reading what people type: the channel answer read leniently, levels and channels read
-// strictly, the order in which serial ports become COM1, COM2, ..., and the demo's options.
+// strictly, and the order in which serial ports become COM1, COM2, ...
 #include "cardlink/portmap.h"
-#include "demo/demooptions.h"
 #include "numbers/channelanswer.h"
 #include "numbers/strictbyte.h"
 
@@ -98,46 +97,6 @@ private slots:
         // Past either end there is no such port.
         QVERIFY(deviceForCom(ordered, int(comOrder.size()) + 1).isEmpty());
         QVERIFY(deviceForCom(ordered, 0).isEmpty());
-    }
-
-    void demoOptions_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("outcome"); // what the options come to, or the error
-        // clang-format off
-        const std::pair<QStringList, QString> rows[] = {
-            {{}, "missing  busy  monitor 1 help 0"},
-            {{"--missing", "1,2", "--busy", " 3 "}, "missing 1,2 busy 3 monitor 1 help 0"},
-            {{"--no-monitor", "-h"}, "missing  busy  monitor 0 help 1"},
-            {{"--missing", "6"}, "--missing takes COM numbers from 1 to 5, such as 1,2: \"6\""},
-            {{"--busy", "x"}, "--busy takes COM numbers from 1 to 5, such as 1,2: \"x\""},
-            {{"--busy"}, "--busy needs a value"},
-            {{"--card"}, "unknown option \"--card\""},
-        };
-        // clang-format on
-        for (const auto &[arguments, outcome] : rows)
-            QTest::newRow(qPrintable(arguments.join(' '))) << arguments << outcome;
-    }
-
-    void demoOptions()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, outcome);
-        const DemoOptions o = DemoOptions::parse(QStringList{ "lumidesk-demo" } + arguments);
-        const auto list = [](const QSet<int> &set) {
-            QStringList out;
-            for (int n = 1; n <= kComPorts; ++n) {
-                if (set.contains(n))
-                    out << QString::number(n);
-            }
-            return out.join(',');
-        };
-        QCOMPARE(o.error.isEmpty() ? QStringLiteral("missing %1 busy %2 monitor %3 help %4")
-                                             .arg(list(o.missing), list(o.busy))
-                                             .arg(o.monitor)
-                                             .arg(o.help)
-                                   : o.error,
-                 outcome);
     }
 };
 

@@ -206,7 +206,8 @@ class Monkey:
             if ch:
                 break
             self.answer("Lumidesk")  # the warning; the question comes again
-        self.windows.append(w := dict(kind=kind, ch=ch, left=self.next_left, shown=True, buttons=[]))
+        w = dict(kind=kind, ch=ch, left=self.next_left, shown=True, buttons=[])
+        self.windows.append(w)
         self.next_left += WIDTH[kind]
         self.type_into("" if channel else rng.choice(NAMES))
         if kind == "preset":
@@ -274,8 +275,9 @@ class Monkey:
         self.click(*self.at(w, *((31, 500) if w["kind"] == "slider" else (56, 440))))
         w["shown"] = False
 
-    def port_button(self):
-        self.note(f"port {(n := rng.randint(1, 5))} ({'in' if self.plugged[n] else 'no card'})")
+    def port_button(self, n=None):
+        n = n or rng.randint(1, 5)
+        self.note(f"port {n} ({'card in' if self.plugged[n] else 'no card'})")
         self.set_open(None)
         self.port = n
         if self.plugged[n]:
@@ -327,8 +329,8 @@ class Monkey:
         self.note("closing script")
         self.monitor_button(True)
         xdo("windowactivate", "--sync", self.main)
-        if not self.lit:
-            self.lamp()
+        if self.dead or not self.lit:
+            self.port_button(self.port)  # opens it afresh
         self.new("slider", 42)
         self.click(*self.at(self.windows[-1], 31, 16))
         self.expect((self.port, 42, 1))

@@ -355,9 +355,10 @@ def main():
     try:
         baseline, peak = monkey.run()
     except Violation as violation:
+        on_top = monkey.top()[1]
         monkey.proc.kill()
         monkey.log.seek(0)
-        print(f"monkey: VIOLATION: {violation}\nseed {SEED}; the last actions:",
+        print(f"monkey: VIOLATION: {violation} ({on_top!r} on top)\nseed {SEED}; the last actions:",
               *monkey.actions, monkey.log.read()[-4000:], f"replay: make monkey SEED={SEED}",
               sep="\n")
         return 1

@@ -27,9 +27,12 @@ test: CMAKE_FLAGS += -DLUMIDESK_WERROR=ON
 test: build
 	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
 
+# The sanitized build, shared by the suite below and the monkey.
+ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON
+
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan: deps
-	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON >/dev/null
+	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && $(CTEST_ENV) \
 		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
@@ -53,7 +56,7 @@ fuzz:
 MONKEY_SECONDS ?= 300
 monkey: deps
 	@bash scripts/install-deps.sh monkey
-	@cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON >/dev/null
+	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS) --target lumidesk-demo
 	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
 		python3 tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo

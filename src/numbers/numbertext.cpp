@@ -1,9 +1,12 @@
 // The number grammar shared by the lenient channel reader and the strict level conversion.
 #include "numbertext.h"
 
+#include <algorithm>
 #include <cfenv>
+#include <charconv>
 #include <cmath>
 #include <string>
+#include <string_view>
 
 namespace NumberText {
 
@@ -24,6 +27,43 @@ int radixDigit(QChar c, int radix)
     else if (c >= u'A' && c <= u'F')
         d = c.unicode() - u'A' + 10;
     return d < radix ? d : -1;
+}
+
+// The value of a decimal number already matched by readLeading. from_chars does the decimal
+// arithmetic exactly and, unlike strtod, never looks at the desk's locale: under de_DE the C
+// library would stop "127.5" at the point.
+double decimalValue(QStringView number)
+{
+    std::string ascii;
+    ascii.reserve(size_t(number.size()));
+    for (const QChar c : number)
+        ascii += (c == u'd' || c == u'D') ? 'e' : char(c.unicode());
+    const bool negative = ascii.front() == '-';
+    const char *first = ascii.data() + (ascii.front() == '-' || ascii.front() == '+' ? 1 : 0);
+    const char *last = ascii.data() + ascii.size();
+    double magnitude = 0.0;
+    if (std::from_chars(first, last, magnitude).ec == std::errc::result_out_of_range) {
+        // Beyond what a double holds: too large when the number's decimal exponent is
+        // positive, too small to tell from 0 otherwise.
+        const std::string_view digits(first, size_t(last - first));
+        const size_t mark = digits.find_first_of("eE");
+        const std::string_view mantissa = digits.substr(0, mark);
+        const size_t point = std::min(mantissa.find('.'), mantissa.size());
+        const size_t lead = mantissa.find_first_of("123456789");
+        if (lead == std::string_view::npos)
+            return 0.0;
+        long long scale = lead < point ? (long long)(point - lead) : -(long long)(lead - point);
+        if (mark != std::string_view::npos) {
+            const std::string_view exponent = digits.substr(mark + 1);
+            const bool down = exponent.front() == '-';
+            long long e = 0;
+            for (const char c : exponent.substr(exponent.front() == '-' || exponent.front() == '+'))
+                e = std::min(e * 10 + (c - '0'), 1LL << 40);
+            scale += down ? -e : e;
+        }
+        magnitude = scale > 0 ? HUGE_VAL : 0.0;
+    }
+    return negative ? -magnitude : magnitude;
 }
 
 LeadingNumber readRadix(QStringView text)
@@ -78,13 +118,7 @@ LeadingNumber readLeading(QStringView text)
         if (j > expStart)
             end = j;
     }
-    // strtod does the decimal arithmetic exactly; it knows e but not d as the exponent mark.
-    std::string ascii = text.first(end).toString().toStdString();
-    for (char &c : ascii) {
-        if (c == 'd' || c == 'D')
-            c = 'e';
-    }
-    return { std::strtod(ascii.c_str(), nullptr), end };
+    return { decimalValue(text.first(end)), end };
 }
 
 bool roundHalfEven(double value, long long lo, long long hi, long long *out)

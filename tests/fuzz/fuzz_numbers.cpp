@@ -3,7 +3,19 @@
 #include "numbers/strictbyte.h"
 #include "reference.h"
 
+#include <clocale>
+#include <cstdio>
 #include <cstdlib>
+
+// Both readers run under a comma-decimal locale, as on many operators' desks.
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    if (!setlocale(LC_ALL, "de_DE.UTF-8")) {
+        std::fputs("the locale de_DE.UTF-8 is not installed\n", stderr);
+        std::abort();
+    }
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <QString>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <regex>
 #include <string>
@@ -44,7 +46,9 @@ inline std::optional<double> number(const std::string &s, bool whole)
             if (c == 'd' || c == 'D')
                 c = 'e';
         }
-        return std::strtod(text.c_str(), nullptr);
+        // The C locale's own reader, whatever locale the process runs in.
+        static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
+        return strtod_l(text.c_str(), nullptr, c);
     }
     return std::nullopt;
 }

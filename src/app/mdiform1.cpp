@@ -4,6 +4,7 @@
 #include "appearance.h"
 #include "controls/controlregistry.h"
 #include "frmhelp.h"
+#include "ui/accessiblepress.h"
 #include "ui/apptitle.h"
 #include "ui/dialogs.h"
 #include "ui/svgimage.h"
@@ -12,6 +13,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QTimer>
@@ -23,6 +25,7 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
       m_link(std::move(portMap)),
       m_questions(dialogs, this)
 {
+    AccessiblePress::install();
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
 
@@ -143,8 +146,12 @@ void MDIForm1::onLinkLost(int port, const QString &reason)
 
 void MDIForm1::showLamp(bool lit)
 {
-    m_lamps[lit ? 0 : 1]->hide();
+    // The lamp is two pictures in one place; the focus stays on the lamp as it changes.
+    const bool focused = m_lamps[0]->hasFocus() || m_lamps[1]->hasFocus();
     m_lamps[lit ? 1 : 0]->show();
+    if (focused)
+        m_lamps[lit ? 1 : 0]->setFocus(Qt::OtherFocusReason);
+    m_lamps[lit ? 0 : 1]->hide();
 }
 
 void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)
@@ -201,6 +208,9 @@ void MDIForm1::mnuNew_Preset_Click()
 
 bool MDIForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && m_toolbarOrder.contains(watched)
+        && toolbarKey(static_cast<QWidget *>(watched), static_cast<QKeyEvent *>(event)))
+        return true;
     // The toolbar strip is in the first picture the frame draws; the icon can wait for it.
     if (watched == m_picture1 && event->type() == QEvent::Paint) {
         m_picture1->removeEventFilter(this);

@@ -13,7 +13,9 @@
 class ControlRegistry;
 class Dialogs;
 class QButtonGroup;
+class QKeyEvent;
 class QMdiArea;
+class QMenu;
 class SvgImage;
 class frmHelp;
 
@@ -42,6 +44,11 @@ protected:
 private:
     void buildToolbar();
     void buildMenus();
+    void listWindows(QMenu *mnuNew);
+    // F6 and Shift+F6: the focus goes from the toolbar to the workspace and back.
+    void switchPane();
+    // Arrows and Enter among the toolbar's buttons; true when the key was taken.
+    bool toolbarKey(QWidget *control, QKeyEvent *event);
     void optCommSelect_Click(int index);
     void imgConnection_Status_Click(int index);
     void cmdExit_Click();
@@ -63,6 +70,7 @@ private:
     CreationQuestions m_questions;
     QButtonGroup *m_optCommSelect = nullptr;
     std::array<SvgImage *, 2> m_lamps{};
+    QList<QWidget *> m_toolbarOrder; // as Tab and the arrows walk them
     QPointer<frmHelp> m_help;
     bool m_ended = false;
 };

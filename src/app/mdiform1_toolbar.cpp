@@ -1,11 +1,18 @@
 // The main frame's toolbar strip and menu bar.
 #include "mdiform1.h"
 
+#include "controls/controlregistry.h"
+#include "controls/controlwindow.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
+#include <QAbstractButton>
 #include <QButtonGroup>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QShortcut>
 #include <QFrame>
 #include <QMenuBar>
 #include <QToolButton>
@@ -29,6 +36,7 @@ void MDIForm1::buildToolbar()
         button->setAccessibleName(QStringLiteral("COM%1").arg(n));
         button->setFocusPolicy(Qt::StrongFocus);
         m_optCommSelect->addButton(button, n);
+        m_toolbarOrder << button;
     }
     // A click on the button already down runs the selection again: that is how an operator
     // reconnects.
@@ -43,10 +51,12 @@ void MDIForm1::buildToolbar()
         lamp->setToolTip(QStringLiteral("Toggle the COM port status (open/closed)"));
         lamp->setAccessibleName(i == 0 ? QStringLiteral("COM port closed")
                                        : QStringLiteral("COM port open"));
+        lamp->setChecked(i == 1);
         lamp->setFocusPolicy(Qt::StrongFocus);
         lamp->setCursor(Qt::PointingHandCursor);
         connect(lamp, &SvgImage::clicked, this, [this, i] { imgConnection_Status_Click(i); });
         m_lamps[i] = lamp;
+        m_toolbarOrder << lamp;
     }
     m_lamps[1]->hide();
 
@@ -67,6 +77,7 @@ void MDIForm1::buildToolbar()
         button->setToolTip(tip);
         button->setAccessibleName(accessible);
         button->setFocusPolicy(Qt::StrongFocus);
+        m_toolbarOrder << button;
         return button;
     };
     connect(pictureButton("cmdHelp", 120, ":/icons/help.svg", QStringLiteral("How to use Lumidesk"),
@@ -75,6 +86,59 @@ void MDIForm1::buildToolbar()
     connect(pictureButton("cmdExit", 480, ":/icons/exit.svg", QStringLiteral("Exit Application"),
                           QStringLiteral("Exit")),
             &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+
+    for (QWidget *w : std::as_const(m_toolbarOrder))
+        w->installEventFilter(this);
+    // The desktop's way between panes: from the toolbar to the workspace and back.
+    for (const QKeySequence &keys : { QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6) })
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &MDIForm1::switchPane);
+}
+
+bool MDIForm1::toolbarKey(QWidget *control, QKeyEvent *event)
+{
+    // The arrows only move the focus: a port changes only when the operator presses one.
+    const int key = event->key();
+    const bool back = key == Qt::Key_Left || key == Qt::Key_Up;
+    if (back || key == Qt::Key_Right || key == Qt::Key_Down) {
+        QList<QWidget *> reachable;
+        for (QWidget *w : std::as_const(m_toolbarOrder)) {
+            if (w->isVisibleTo(m_picture1))
+                reachable << w;
+        }
+        const qsizetype at = reachable.indexOf(control);
+        const qsizetype n = reachable.size();
+        reachable[(at + (back ? n - 1 : 1)) % n]->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    // Enter presses the focused button as Space does; the lamp takes both itself.
+    auto *button = qobject_cast<QAbstractButton *>(control);
+    if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        button->click();
+        return true;
+    }
+    return false;
+}
+
+void MDIForm1::switchPane()
+{
+    if (!m_picture1->isAncestorOf(focusWidget())) {
+        QAbstractButton *port = m_optCommSelect->checkedButton();
+        (port ? port : m_optCommSelect->button(1))->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    QMdiSubWindow *window = m_area->activeSubWindow();
+    if (!window) {
+        const QList<QMdiSubWindow *> all = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
+        for (auto it = all.rbegin(); it != all.rend() && !window; ++it)
+            window = (*it)->isVisible() ? *it : nullptr;
+    }
+    if (!window) {
+        m_area->setFocus(Qt::ShortcutFocusReason);
+        return;
+    }
+    m_area->setActiveSubWindow(window);
+    QWidget *last = window->widget()->focusWidget();
+    (last ? last : window->widget())->setFocus(Qt::ShortcutFocusReason);
 }
 
 void MDIForm1::buildMenus()
@@ -89,6 +153,7 @@ void MDIForm1::buildMenus()
     preset->setObjectName(QStringLiteral("mnuNew_Preset"));
     preset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click);
+    connect(mnuNew, &QMenu::aboutToShow, this, [this, mnuNew] { listWindows(mnuNew); });
 
     // Help and Exit are commands on the menu bar itself.
     QAction *help = menuBar()->addAction(QStringLiteral("&Help"));
@@ -97,4 +162,32 @@ void MDIForm1::buildMenus()
     QAction *exit = menuBar()->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
     connect(exit, &QAction::triggered, this, &MDIForm1::mnuExit_Click);
+}
+
+void MDIForm1::listWindows(QMenu *mnuNew)
+{
+    // Below New's two items, every control window that is showing, so that a keyboard or
+    // screen-reader operator can reach one among forty; closed windows are not listed.
+    const QList<QAction *> items = mnuNew->actions();
+    for (qsizetype i = 2; i < items.size(); ++i)
+        delete items[i];
+    int number = 0;
+    for (QMdiSubWindow *window : m_area->subWindowList(QMdiArea::CreationOrder)) {
+        auto *content = qobject_cast<ControlWindow *>(window->widget());
+        if (!content || window->isHidden())
+            continue;
+        if (number++ == 0)
+            mnuNew->addSeparator();
+        const QString name = QString(content->Caption()).replace(u'&', QStringLiteral("&&"));
+        const QString text = QStringLiteral("%1 (channel %2)").arg(name, content->Tag());
+        QAction *item = mnuNew->addAction(number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(text)
+                                                      : text);
+        connect(item, &QAction::triggered, this, [this, window = QPointer(window)] {
+            if (!window)
+                return;
+            m_area->setActiveSubWindow(window);
+            m_registry->bringIntoView(window);
+            window->widget()->setFocus(Qt::OtherFocusReason);
+        });
+    }
 }

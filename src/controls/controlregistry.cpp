@@ -54,11 +54,12 @@ QWidget *ControlRegistry::ShowNewControl(ControlKind kind, int channel, const QS
         m_presetForms[slot] = presets;
         content = presets;
     }
-    place(content, name);
+    content->setCaption(name);
+    place(content);
     return content;
 }
 
-void ControlRegistry::place(QWidget *content, const QString &name)
+void ControlRegistry::place(ControlWindow *content)
 {
     auto *window = new QMdiSubWindow;
     // No system menu, no minimize, maximize or close box: the window's own Close puts it away.
@@ -68,7 +69,7 @@ void ControlRegistry::place(QWidget *content, const QString &name)
     window->setSystemMenu(nullptr);
     window->setWidget(content);
     // "[*]" in a title is Qt's placeholder for a modified mark; double it to show it.
-    window->setWindowTitle(QString(name).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    window->setWindowTitle(content->Caption().replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     m_area->addSubWindow(window);
 
     // Sized only now: without a parent the window counts no title bar and would cut its
@@ -84,17 +85,24 @@ void ControlRegistry::place(QWidget *content, const QString &name)
     window->show();
     m_area->setActiveSubWindow(window);
     content->setFocus();
+    bringIntoView(window);
+}
 
-    // Bring the new window into view, however the operator has scrolled the workspace.
+void ControlRegistry::bringIntoView(QMdiSubWindow *window)
+{
+    // By as little as brings the window's top left corner and as much of the rest as fits
+    // into the viewport; positions are relative to the scrolled viewport.
     const QRect placed = window->geometry();
     const QRect view = m_area->viewport()->rect();
-    const auto scrollBy = [](QScrollBar *bar, int by) {
+    const auto scrollBy = [](QScrollBar *bar, int lo, int hi, int viewLo, int viewHi) {
+        const int by = lo < viewLo ? lo - viewLo : std::max(0, std::min(hi - viewHi, lo - viewLo));
         if (by == 0)
             return;
         bar->setMaximum(std::max(bar->maximum(), bar->value() + by));
         bar->setValue(bar->value() + by);
     };
-    scrollBy(m_area->horizontalScrollBar(),
-             placed.left() < 0 ? placed.left() : std::max(0, placed.right() - view.right()));
-    scrollBy(m_area->verticalScrollBar(), std::min(0, placed.top()));
+    scrollBy(m_area->horizontalScrollBar(), placed.left(), placed.right(), view.left(),
+             view.right());
+    scrollBy(m_area->verticalScrollBar(), placed.top(), placed.bottom(), view.top(),
+             view.bottom());
 }

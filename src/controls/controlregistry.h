@@ -6,8 +6,10 @@
 #include <functional>
 
 class ChannelSink;
+class ControlWindow;
 class Preset_Details;
 class QMdiArea;
+class QMdiSubWindow;
 class frmPresets;
 class frmSlider;
 
@@ -29,12 +31,14 @@ public:
 
     int AddFormSlot(ControlKind kind);
     QWidget *ShowNewControl(ControlKind kind, int channel, const QString &name);
+    // Scrolls the workspace until `window` is in view, however the operator has scrolled it.
+    void bringIntoView(QMdiSubWindow *window);
 
     const QList<frmSlider *> &SliderForms() const { return m_sliderForms; }
     const QList<frmPresets *> &PresetForms() const { return m_presetForms; }
 
 private:
-    void place(QWidget *content, const QString &name);
+    void place(ControlWindow *content);
 
     QMdiArea *m_area;
     ChannelSink &m_sink;

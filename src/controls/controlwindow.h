@@ -15,6 +15,9 @@ public:
     // The channel as decimal text, set once when the window is made.
     QString Tag() const { return m_tag; }
     virtual void setTag(const QString &tag) { m_tag = tag; }
+    // The operator's name for the window, shown in its title bar and in the window list.
+    QString Caption() const { return m_caption; }
+    void setCaption(const QString &caption) { m_caption = caption; }
 
 protected:
     // Sends `value` on this window's own channel, whichever window is active by now.
@@ -26,4 +29,5 @@ protected:
 private:
     ChannelSink &m_sink;
     QString m_tag;
+    QString m_caption;
 };

@@ -2,16 +2,16 @@
 #include "frmslider.h"
 
 #include "framepacer.h"
+#include "levelbar.h"
 #include "ui/twips.h"
 
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QWheelEvent>
 
 frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
     : ControlWindow(sink, parent),
-      m_vscSlide(new QScrollBar(Qt::Vertical, this)),
+      m_vscSlide(new LevelBar(this)),
       m_lblValue(new QLabel(QStringLiteral("0"), this)),
       m_cmdClose(new QPushButton(QStringLiteral("Close"), this)),
       m_pacer(new FramePacer([this] { return Timer1_Timer(); }, this))
@@ -19,15 +19,8 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
     setWindowTitle(QStringLiteral("Slider"));
     setFixedSize(twipsSize(768, 6312));
 
-    // A vertical scroll bar's arrows and trough always step its raw value down at the top,
-    // so the bar stays as Qt draws it and the level is 255 minus the raw value: arrows,
-    // trough, drag, keys and wheel then all raise the level towards the top.
     m_vscSlide->setObjectName(QStringLiteral("vscSlide"));
     m_vscSlide->setGeometry(twipsRect(135, 120, 495, 5295));
-    m_vscSlide->setRange(0, kTop);
-    m_vscSlide->setSingleStep(1);
-    m_vscSlide->setPageStep(1);
-    m_vscSlide->setValue(kTop); // level 0: the thumb starts at the bottom
     m_vscSlide->setFocusPolicy(Qt::StrongFocus);
     m_vscSlide->installEventFilter(this);
 
@@ -56,14 +49,9 @@ void frmSlider::setTag(const QString &tag)
     m_vscSlide->setAccessibleName(QStringLiteral("Channel %1 level").arg(tag));
 }
 
-int frmSlider::level() const
-{
-    return kTop - m_vscSlide->value();
-}
-
 bool frmSlider::Timer1_Timer()
 {
-    const QString shown = QString::number(level());
+    const QString shown = QString::number(m_vscSlide->level());
     if (m_lblValue->text() == shown)
         return false;
     m_lblValue->setText(shown);
@@ -104,6 +92,6 @@ void frmSlider::wheel(QWheelEvent *event)
     const int notches = m_wheelRemainder / QWheelEvent::DefaultDeltasPerStep;
     m_wheelRemainder -= notches * QWheelEvent::DefaultDeltasPerStep;
     if (notches != 0)
-        m_vscSlide->setValue(m_vscSlide->value() - notches);
+        m_vscSlide->setLevel(m_vscSlide->level() + notches);
     event->accept();
 }

@@ -4,9 +4,9 @@
 #include "controlwindow.h"
 
 class FramePacer;
+class LevelBar;
 class QLabel;
 class QPushButton;
-class QScrollBar;
 class QWheelEvent;
 
 class frmSlider : public ControlWindow
@@ -14,8 +14,6 @@ class frmSlider : public ControlWindow
     Q_OBJECT
 
 public:
-    static constexpr int kTop = 255;
-
     explicit frmSlider(ChannelSink &sink, QWidget *parent = nullptr);
 
     void setTag(const QString &tag) override;
@@ -25,8 +23,6 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    // The level the scroll bar shows: 255 at the top.
-    int level() const;
     // The label catches up with the scroll bar; true when that changed the shown value,
     // which then went to the card.
     bool Timer1_Timer();
@@ -34,7 +30,7 @@ private:
     void cmdClose_Slider_Click();
     void wheel(QWheelEvent *event);
 
-    QScrollBar *m_vscSlide;
+    LevelBar *m_vscSlide;
     QLabel *m_lblValue;
     QPushButton *m_cmdClose;
     FramePacer *m_pacer;

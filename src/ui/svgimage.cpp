@@ -1,12 +1,15 @@
 // A picture drawn from SVG at the screen's own resolution, optionally clickable.
 #include "svgimage.h"
 
+#include "accessiblepress.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), m_resource(resource)
 {
+    AccessiblePress::install();
 }
 
 void SvgImage::paintEvent(QPaintEvent *)
@@ -26,7 +29,7 @@ void SvgImage::paintEvent(QPaintEvent *)
 void SvgImage::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+        click();
 }
 
 void SvgImage::keyPressEvent(QKeyEvent *event)
@@ -34,7 +37,7 @@ void SvgImage::keyPressEvent(QKeyEvent *event)
     if (focusPolicy() != Qt::NoFocus
         && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return
             || event->key() == Qt::Key_Enter)) {
-        emit clicked();
+        click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -11,6 +11,19 @@ class SvgImage : public QWidget
 public:
     SvgImage(const QString &resource, QWidget *parent = nullptr);
 
+    // A picture that shows one state of a pair (a lamp lit or unlit) is checkable: assistive
+    // technology tells the state it shows.
+    void setChecked(bool checked)
+    {
+        m_checkable = true;
+        m_checked = checked;
+    }
+    bool isCheckable() const { return m_checkable; }
+    bool isChecked() const { return m_checked; }
+
+    // What a click or Space does; also assistive technology's Press.
+    void click() { emit clicked(); }
+
 signals:
     void clicked();
 
@@ -22,4 +35,6 @@ protected:
 private:
     QString m_resource;
     QSvgRenderer m_renderer; // read on first paint: a hidden picture costs nothing
+    bool m_checkable = false;
+    bool m_checked = false;
 };

@@ -2,6 +2,8 @@
 // fatal box. The port buttons, the lamp, a lost line and Exit are the monkey's to drive.
 #include "support/desk.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QMessageBox>
 #include <QSerialPort>
 #include <unistd.h>
@@ -21,6 +23,25 @@ void clickLamp(Desk &desk)
     auto *unlit = desk.find<QWidget>("imgConnection_Status0");
     click(unlit->isVisible() ? unlit : desk.find<QWidget>("imgConnection_Status1"));
 }
+
+// The visible control a screen reader names `name`.
+QAccessibleInterface *named(Desk &desk, const QString &name)
+{
+    for (QWidget *w : desk.frame->findChildren<QWidget *>()) {
+        QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(w);
+        if (w->isVisible() && iface && iface->text(QAccessible::Name) == name)
+            return iface;
+    }
+    return nullptr;
+}
+
+struct Operator
+{
+    const char *name;
+    QString steps; // keys to the focused control, or "press:" or "toggle:" a named control
+    int port;
+    QString lamp, focus;
+};
 
 struct Startup
 {
@@ -80,6 +101,67 @@ private slots:
             QVERIFY(detail[0].startsWith("COM1: there is no such port"));
             QVERIFY(detail[1].startsWith("COM2: ") && detail[1].contains("in use by another"));
         }
+    }
+
+    void keyboardAndScreenReader_data()
+    {
+        QTest::addColumn<Operator>("row");
+        // clang-format off
+        const Operator rows[] = {
+            {"F6 reaches the port that is down", "F6", 1, "lit", "COM1"},
+            {"arrows only move", "F6 Right Right", 1, "lit", "COM3"},
+            {"Enter presses the port", "F6 Right Right Enter", 3, "lit", "COM3"},
+            {"Space presses the port", "F6 Left Left Left Left Space", 5, "lit", "COM5"},
+            {"Tab leaves the ports for the lamp", "F6 Tab Space", 1, "unlit", "COM port closed"},
+            {"Space on the lamp closes the port", "F6 Left Left Left Space", 1, "unlit", "COM port closed"},
+            {"Enter on the lamp opens it again", "F6 Left Left Left Space Enter", 1, "lit", "COM port open"},
+            {"F6 back to the workspace", "F6 Right F6", 1, "lit", "Channel 9 level"},
+            {"Shift+F6 back to the workspace", "F6 Right Shift+F6", 1, "lit", "Channel 9 level"},
+            {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level"},
+            {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level"},
+            {"Toggle on the lamp, twice", "toggle:COM_port_open toggle:COM_port_closed", 1, "lit", "Channel 9 level"},
+        };
+        // clang-format on
+        for (const Operator &row : rows)
+            QTest::newRow(row.name) << row;
+    }
+
+    void keyboardAndScreenReader()
+    {
+        QFETCH(Operator, row);
+        Desk desk;
+        desk.frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
+        desk.add(ControlRegistry::Slider, 9);
+        for (const QString &step : row.steps.split(' ')) {
+            if (step.contains(':')) {
+                QAccessibleInterface *control = named(desk, step.section(':', 1).replace('_', ' '));
+                QVERIFY2(control, qPrintable(step));
+                control->actionInterface()->doAction(step.startsWith("press")
+                                                             ? QAccessibleActionInterface::pressAction()
+                                                             : QAccessibleActionInterface::toggleAction());
+            } else {
+                const QKeyCombination key = QKeySequence::fromString(step)[0];
+                QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
+            }
+        }
+        QCOMPARE(desk.checkedPort(), row.port);
+        QCOMPARE(desk.lamp(), row.lamp);
+        QCOMPARE(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name), row.focus);
+        // What a screen reader is told: five radio buttons, one down, and a lamp that is a
+        // button showing its state.
+        for (int n = 1; n <= kComPorts; ++n) {
+            QAccessibleInterface *port = named(desk, QStringLiteral("COM%1").arg(n));
+            QCOMPARE(port->role(), QAccessible::RadioButton);
+            QCOMPARE(bool(port->state().checked), n == row.port);
+        }
+        QAccessibleInterface *lamp = named(desk, row.lamp == "lit" ? "COM port open" : "COM port closed");
+        QCOMPARE(lamp->role(), QAccessible::Button);
+        QCOMPARE(bool(lamp->state().checked), row.lamp == "lit");
+        // Frames go where the toolbar says.
+        desk.frame->SendChannelFrame("12", "200");
+        QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
+                 QByteArray(row.lamp == "lit" ? "0cc8" : ""));
     }
 
     void stalledLine()

@@ -8,14 +8,17 @@
 #include "support/desk.h"
 #include "ui/twips.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
 #include <QStyleOptionSlider>
+#include <clocale>
 #include <poll.h>
 
 namespace {
@@ -39,6 +42,14 @@ bool lineHasBytes(Desk &desk, int com)
     return ::poll(&p, 1, 0) == 1;
 }
 
+// The control windows the New menu lists below its own two items and a separator.
+QList<QAction *> windowList(Desk &desk)
+{
+    auto *menu = desk.find<QMenu>("mnuNew");
+    emit menu->aboutToShow();
+    return menu->actions().mid(3);
+}
+
 QRect subControl(QScrollBar *bar, QStyle::SubControl which)
 {
     QStyleOptionSlider opt;
@@ -56,7 +67,7 @@ QRect subControl(QScrollBar *bar, QStyle::SubControl which)
 struct Input
 {
     const char *name;
-    enum { Part, Key, Drag, Wheel, WheelOnClose } kind;
+    enum { Part, Key, Drag, Wheel, WheelOnClose, Increase, Decrease, SetValue } kind;
     int arg; // the part of the bar, the key, how far to drag, the wheel's turn
     int before, after;
 };
@@ -131,6 +142,26 @@ private slots:
         QCOMPARE(windowOf(window)->windowTitle(), row.title);
     }
 
+    void commaLocale()
+    {
+        // A desk whose locale writes 127,5: the channel answer and the levels keep the point.
+        QVERIFY2(setlocale(LC_ALL, "de_DE.UTF-8"), "the locale de_DE.UTF-8 is not installed");
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        Desk desk;
+        desk.dialogs.inputAnswers = { "7.5", "Wash" };
+        desk.dialogs.onModal = [](QDialog &presets) {
+            part<QLineEdit>(&presets, "Preset_Value0")->setText("127.5");
+            part<QLineEdit>(&presets, "Preset_Value1")->setText("2.55e2");
+        };
+        QWidget *presets = desk.add(ControlRegistry::Preset, 0);
+        click(part(presets, "cmdPresets0"));
+        click(part(presets, "cmdPresets1"));
+        const QByteArray wire = desk.wire(1, 4);
+        setlocale(LC_ALL, "C");
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(wire.toHex(), QByteArray("088008ff"));
+    }
+
     void realInputBox()
     {
         RealDialogs dialogs;
@@ -151,8 +182,8 @@ private slots:
 
     void placement()
     {
-        // The operator has scrolled the workspace away: a new window comes into view, along the
-        // top (placement along the top is the monkey's to check, as it clicks by it).
+        // The operator has scrolled the workspace away: a new window comes into view along the
+        // top, and so does one chosen from the New menu's window list.
         Desk desk;
         desk.frame->show();
         desk.frame->resize(300, 300);
@@ -160,49 +191,55 @@ private slots:
         for (int channel = 1; channel <= 3; ++channel)
             last = windowOf(desk.add(ControlRegistry::Preset, channel));
         auto *area = desk.find<QMdiArea>({});
-        QTest::qWait(20);
-        area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
-        area->horizontalScrollBar()->setValue(0);
-        QVERIFY(!area->viewport()->rect().contains(last->geometry().topLeft()));
+        const auto scrollAway = [&](QWidget *from) {
+            QTest::qWait(20);
+            area->verticalScrollBar()->setValue(area->verticalScrollBar()->maximum());
+            area->horizontalScrollBar()->setValue(0);
+            QVERIFY(!area->viewport()->rect().contains(from->geometry().topLeft()));
+        };
+        scrollAway(last);
         QWidget *newest = windowOf(desk.add(ControlRegistry::Slider, 4));
         QVERIFY(area->viewport()->rect().contains(newest->geometry().topLeft()));
         QVERIFY(area->viewport()->rect().contains(newest->geometry().topRight()));
+
+        scrollAway(last);
+        QAction *item = windowList(desk).value(2);
+        QCOMPARE(item->text(), "&3 Ch: 3 (channel 3)");
+        item->trigger();
+        QCOMPARE(area->activeSubWindow(), last);
+        QVERIFY(area->viewport()->rect().contains(last->geometry().topLeft()));
+        QVERIFY(area->viewport()->rect().contains(last->geometry().topRight()));
     }
 
     void wholeWindows_data()
     {
         QTest::addColumn<ControlRegistry::ControlKind>("kind");
-        QTest::addColumn<QSize>("client");
         QTest::addColumn<QString>("close");
-        QTest::newRow("slider") << ControlRegistry::Slider << twipsSize(768, 6312)
-                                << "cmdClose_Slider";
-        QTest::newRow("preset") << ControlRegistry::Preset << twipsSize(1392, 5484)
-                                << "cmdClose_Preset";
+        QTest::newRow("slider") << ControlRegistry::Slider << "cmdClose_Slider";
+        QTest::newRow("preset") << ControlRegistry::Preset << "cmdClose_Preset";
     }
 
     void wholeWindows()
     {
         QFETCH(ControlRegistry::ControlKind, kind);
-        QFETCH(QSize, client);
         QFETCH(QString, close);
         Desk desk;
         desk.frame->show();
+        desk.add(ControlRegistry::Slider, 4);
         QWidget *content = desk.add(kind, 5);
         QMdiSubWindow *window = windowOf(content);
-        QCOMPARE(content->size(), client);
         QVERIFY(content->geometry().top() > 0); // below the title bar
         auto *button = part(content, close);
         const QRect closeInWindow(button->mapTo(window, QPoint()), button->size());
         QVERIFY(window->rect().contains(closeInWindow));
         QVERIFY(window->contentsRect().contains(closeInWindow));
+        QStringList listed;
+        for (QAction *item : windowList(desk))
+            listed << item->text();
+        QCOMPARE(listed, QStringList({ "&1 Ch: 4 (channel 4)", "&2 Ch: 5 (channel 5)" }));
         click(button);
         QVERIFY(window->isHidden());
-        const ControlRegistry &registry = *desk.find<ControlRegistry>({});
-        const bool slider = kind == ControlRegistry::Slider;
-        QCOMPARE(slider ? registry.SliderForms().size() : registry.PresetForms().size(), 3);
-        QCOMPARE(slider ? static_cast<QWidget *>(registry.SliderForms().last())
-                        : registry.PresetForms().last(),
-                 content);
+        QCOMPARE(windowList(desk).size(), 1); // a closed window is not listed
     }
 
     void sliderInput_data()
@@ -224,6 +261,11 @@ private slots:
             {"Home", Input::Key, Qt::Key_Home, 100, 255}, {"End", Input::Key, Qt::Key_End, 100, 0},
             {"wheel up", Input::Wheel, 120, 100, 101}, {"wheel down", Input::Wheel, -120, 100, 99},
             {"wheel on Close", Input::WheelOnClose, 120, 100, 101},
+            // As a screen reader drives it: the level, not the scroll bar's raw value.
+            {"Increase", Input::Increase, 0, 100, 101}, {"Decrease", Input::Decrease, 0, 100, 99},
+            {"Increase at the top", Input::Increase, 0, 255, 255},
+            {"value 200", Input::SetValue, 200, 100, 200}, {"value 3", Input::SetValue, 3, 100, 3},
+            {"value 300 stops at the top", Input::SetValue, 300, 100, 255},
         };
         // clang-format on
         for (const Input &row : rows)
@@ -239,6 +281,10 @@ private slots:
         auto *bar = part<QScrollBar>(slider, "vscSlide");
         auto *label = part<QLabel>(slider, "lblValue");
         QCOMPARE(label->text(), "0");
+        QAccessibleInterface *level = QAccessible::queryAccessibleInterface(bar);
+        QCOMPARE(level->role(), QAccessible::Slider);
+        QCOMPARE(level->text(QAccessible::Name), "Channel 9 level");
+        QCOMPARE(level->valueInterface()->maximumValue(), QVariant(255));
         QTest::keyClick(bar, row.before == 255 ? Qt::Key_Home : Qt::Key_End);
         for (int i = 0; i < row.before % 255; ++i)
             QTest::keyClick(bar, Qt::Key_Up);
@@ -254,6 +300,12 @@ private slots:
             QTest::mousePress(bar, Qt::LeftButton, {}, from);
             QTest::mouseMove(bar, from + QPoint(0, row.arg));
             QTest::mouseRelease(bar, Qt::LeftButton, {}, from + QPoint(0, row.arg));
+        } else if (row.kind == Input::SetValue) {
+            level->valueInterface()->setCurrentValue(row.arg);
+        } else if (row.kind != Input::Wheel && row.kind != Input::WheelOnClose) {
+            auto *actions = level->actionInterface();
+            actions->doAction(row.kind == Input::Increase ? actions->increaseAction()
+                                                          : actions->decreaseAction());
         } else {
             QWidget *target = row.kind == Input::Wheel ? bar : part(slider, "cmdClose_Slider");
             QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), {},
@@ -267,6 +319,7 @@ private slots:
             QTRY_VERIFY(label->text() != QString::number(row.before));
             QCOMPARE(label->text().toInt() > row.before, row.after == kHigher);
         }
+        QCOMPARE(level->valueInterface()->currentValue().toString(), label->text());
         // The last frame on the wire is what the label shows, on this slider's channel.
         const bool moved = label->text() != QString::number(row.before);
         const QByteArray frames = desk.wire(1, 2, moved ? 2000 : 200);

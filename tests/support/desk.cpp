@@ -9,6 +9,8 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTimer>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
@@ -41,11 +43,10 @@ int Desk::checkedPort() const
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
-    dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
+    if (channel != 0)
+        dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
-    return kind == ControlRegistry::Slider
-            ? static_cast<QWidget *>(frame->findChild<ControlRegistry *>()->SliderForms().last())
-            : frame->findChild<ControlRegistry *>()->PresetForms().last();
+    return find<QMdiArea>({})->subWindowList(QMdiArea::CreationOrder).last()->widget();
 }
 
 QByteArray Desk::wire(int com, int count, int timeoutMs)

@@ -41,7 +41,8 @@ struct Desk
     // "lit" or "unlit"; "both" or "none" would be a fault.
     QString lamp() const;
     int checkedPort() const; // 0 when no port button is down
-    // New > Slider or New > Preset from the menu, answered with `channel` and the default name.
+    // New > Slider or New > Preset from the menu, answered with `channel` and the default name,
+    // or with the answers already scripted when `channel` is 0.
     QWidget *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting for `count` of them.
     QByteArray wire(int com, int count = 2, int timeoutMs = 2000);

@@ -83,6 +83,7 @@ frmHelp::frmHelp(QWidget *parent)
     auto *bulb = new SvgImage(QStringLiteral(":/icons/bulb.svg"), frame);
     bulb->setObjectName(QStringLiteral("Image1"));
     bulb->setGeometry(twipsRect(4128, 2880, 240, 264));
+    bulb->setAccessibleName(QStringLiteral("A lit bulb"));
 
     m_ok = new QPushButton(QStringLiteral("OK"), frame);
     m_ok->setObjectName(QStringLiteral("cmdOK"));

@@ -42,7 +42,7 @@ Preset_Details::Preset_Details(QWidget *parent)
         m_values[i]->setObjectName(QStringLiteral("Preset_Value%1").arg(i));
         m_values[i]->setGeometry(twipsRect(1440, top, 375, 285));
         m_values[i]->setAlignment(Qt::AlignCenter);
-        m_values[i]->setAccessibleName(QStringLiteral("Preset %1 level").arg(i + 1));
+        m_values[i]->setAccessibleName(QStringLiteral("Preset %1 value").arg(i + 1));
         if (previous)
             setTabOrder(previous, m_names[i]);
         setTabOrder(m_names[i], m_values[i]);

@@ -77,8 +77,15 @@ void AccessiblePress::doAction(const QString &actionName)
         QAccessibleWidget::doAction(actionName);
         return;
     }
-    if (auto *button = qobject_cast<QAbstractButton *>(widget()))
-        button->click();
-    else
-        static_cast<SvgImage *>(widget())->click();
+    // Later, not inside the call: a press that opens a modal box (Help, Exit) would hold the
+    // screen reader's call unanswered until the box closes.
+    QMetaObject::invokeMethod(
+            widget(),
+            [w = widget()] {
+                if (auto *button = qobject_cast<QAbstractButton *>(w))
+                    button->click();
+                else
+                    static_cast<SvgImage *>(w)->click();
+            },
+            Qt::QueuedConnection);
 }

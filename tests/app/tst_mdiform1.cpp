@@ -140,6 +140,7 @@ private slots:
                 control->actionInterface()->doAction(step.startsWith("press")
                                                              ? QAccessibleActionInterface::pressAction()
                                                              : QAccessibleActionInterface::toggleAction());
+                QCoreApplication::processEvents(); // a press is carried out after the call
             } else {
                 const QKeyCombination key = QKeySequence::fromString(step)[0];
                 QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
@@ -158,6 +159,7 @@ private slots:
         QAccessibleInterface *lamp = named(desk, row.lamp == "lit" ? "COM port open" : "COM port closed");
         QCOMPARE(lamp->role(), QAccessible::Button);
         QCOMPARE(bool(lamp->state().checked), row.lamp == "lit");
+        QVERIFY(lamp->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),

@@ -1,18 +1,24 @@
-# Lumidesk: every target installs what is missing, then builds.
+# Lumidesk: every target installs what it is missing, then builds.
+# Each target states its own settings, so that one never inherits another's from the cache:
+# warnings are errors in make test and CI, never in a user's make run.
 SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CTEST_ENV = QT_QPA_PLATFORM=offscreen
+USER_CMAKE = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDESK_WERROR=OFF -DLUMIDESK_BENCH=OFF
+TEST_CMAKE = -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIDESK_WERROR=ON -DLUMIDESK_BENCH=OFF
+# The sanitized build, shared by the suite under sanitizers and the monkey.
+ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON -DLUMIDESK_BENCH=OFF
+# Debian's own Python, which has the accessibility bus's bindings.
+PYTHON = /usr/bin/python3
 
-.PHONY: all deps build run demo test test-asan fuzz monkey bench screenshots package clean
+.PHONY: all build run demo test test-asan fuzz monkey bench screenshots package clean
 
 all: build
 
-deps:
+build:
 	@bash scripts/install-deps.sh
-
-build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(USER_CMAKE) >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -21,17 +27,15 @@ run: build
 demo: build
 	$(BUILD)/tools/lumidesk-demo
 
-# make test and CI treat warnings as errors; make run does not, so that a newer compiler's new
-# warning cannot stop a user.
-test: CMAKE_FLAGS += -DLUMIDESK_WERROR=ON
-test: build
+test:
+	@bash scripts/install-deps.sh test
+	@cmake -S . -B $(BUILD) $(TEST_CMAKE) >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
 
-# The sanitized build, shared by the suite below and the monkey.
-ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=ON
-
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
-test-asan: deps
+test-asan:
+	@bash scripts/install-deps.sh test
 	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && $(CTEST_ENV) \
@@ -54,27 +58,30 @@ fuzz:
 # A careless operator at the demo built with the sanitizers, under a real X server with a
 # window manager, for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays.
 MONKEY_SECONDS ?= 300
-monkey: deps
-	@bash scripts/install-deps.sh monkey
+monkey:
+	@bash scripts/install-deps.sh xsession monkey
 	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS) --target lumidesk-demo
 	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
-		python3 tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
+		$(PYTHON) tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
 
 # Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
-bench: build
+bench:
 	@bash scripts/install-deps.sh bench
+	@cmake -S . -B $(BUILD) $(USER_CMAKE) -DLUMIDESK_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j$(JOBS)
 	@bash scripts/bench.sh $(BUILD) bench/results.md
 
 # Pictures of a typical desk, the preset details dialog and the help window, for docs/.
 screenshots: build
+	@bash scripts/install-deps.sh xsession
 	@bash scripts/screenshots.sh $(BUILD) docs
 
-# A Debian package from a Release build of its own (stripped, hardened); its dependencies
-# are computed from the binaries.
-package: deps
+# A Debian package from a Release build of its own in $(BUILD)-release/ (stripped, hardened);
+# its dependencies are computed from the binaries.
+package:
 	@bash scripts/install-deps.sh package
-	@cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+	@cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLUMIDESK_WERROR=OFF -DLUMIDESK_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD)-release -j$(JOBS)
 	cd $(BUILD)-release && cpack -G DEB
 

@@ -2,7 +2,7 @@
 // commands New > Slider and New > Preset run, with the questions answered by script.
 #include "benchdesk.h"
 
-#include "app/appearance.h"
+#include "app/deskstart.h"
 #include "app/mdiform1.h"
 #include "virtualcard/cardrig.h"
 #include "virtualcard/scripteddialogs.h"
@@ -218,7 +218,6 @@ namespace BenchDesk {
 int run(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Appearance::apply(app);
     CardRig rig;
     ScriptedDialogs dialogs;
     dialogs.onModal = [](QDialog &details) {
@@ -226,10 +225,10 @@ int run(int argc, char *argv[])
             details.findChild<QLineEdit *>(QStringLiteral("Preset_Value%1").arg(i))
                     ->setText(QString::number(25 * i));
     };
-    MDIForm1 frame(dialogs, rig.map());
-    if (!frame.MDIForm_Load())
+    const std::unique_ptr<MDIForm1> desk = DeskStart::open(app, dialogs, rig.map());
+    if (!desk)
         return 1;
-    frame.show();
+    MDIForm1 &frame = *desk;
     QAction *newSlider = frame.findChild<QAction *>(QStringLiteral("mnuNew_Slider"));
     QAction *newPreset = frame.findChild<QAction *>(QStringLiteral("mnuNew_Preset"));
 

@@ -28,6 +28,7 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     AccessiblePress::install();
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
+    m_dialogs.setParentWidget(this);
 
     auto *central = new QWidget(this);
     auto *column = new QVBoxLayout(central);
@@ -168,6 +169,9 @@ void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)
                           QStringLiteral("The level \"%1\" cannot be sent: it must be a number "
                                          "from 0 to 255.")
                                   .arg(value));
+        break;
+    case CardLink::SendOutcome::LineLost:
+        showLamp(false); // the box that says why follows from the link's own report
         break;
     case CardLink::SendOutcome::Sent:
     case CardLink::SendOutcome::PortClosed:

@@ -30,18 +30,19 @@ public:
     // Start-up: opens the first port that can be had and presses its button. False when the
     // program has ended (no port at all).
     bool MDIForm_Load();
-    std::optional<int> OpenCOM(int port);
 
     void SendChannelFrame(const QString &channel, const QString &value) override;
 
-    // For views that follow the link, such as the demo's card monitor.
-    CardLink &MSComm1() { return m_link; }
+    // For views that follow the link, such as the demo's card monitor: they can read it and
+    // hear its signals, never send or open.
+    const CardLink &MSComm1() const { return m_link; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    std::optional<int> OpenCOM(int port);
     void buildToolbar();
     void buildMenus();
     void listWindows(QMenu *mnuNew);

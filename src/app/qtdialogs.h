@@ -9,7 +9,7 @@
 class QtDialogs : public Dialogs
 {
 public:
-    void setParentWidget(QWidget *parent) { m_parent = parent; }
+    void setParentWidget(QWidget *parent) override { m_parent = parent; }
 
     void message(Icon icon, const QString &title, const QString &text,
                  const QString &detail) override;

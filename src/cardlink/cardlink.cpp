@@ -95,12 +95,12 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
         Output(*valueByte);
     // Hand both bytes to the driver now rather than at the next turn of the event loop, but
     // only when it has room: QSerialPort reports a full buffer as a failed write.
-    if (m_port.isOpen()) {
-        if (lineHasRoom())
-            m_port.flush();
-        if (!m_stall.isActive())
-            watchDrain();
-    }
+    if (m_port.isOpen() && lineHasRoom())
+        m_port.flush();
+    if (!m_port.isOpen())
+        return SendOutcome::LineLost;
+    if (!m_stall.isActive())
+        watchDrain();
     return SendOutcome::Sent;
 }
 

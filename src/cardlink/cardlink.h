@@ -13,7 +13,9 @@ class CardLink : public QObject
     Q_OBJECT
 
 public:
-    enum class SendOutcome { Sent, PortClosed, BadChannel, BadValue };
+    // LineLost: the line failed as the frame went out; the port is closed, and the frame,
+    // whole or half, may not have reached the card.
+    enum class SendOutcome { Sent, PortClosed, BadChannel, BadValue, LineLost };
 
     // How long bytes may wait with none of them taken by the line before it counts as lost.
     static constexpr int kStallMs = 2000;
@@ -30,8 +32,6 @@ public:
     // before either byte is written, because a lone channel byte would pair every later
     // byte wrongly on the card (the line has no start marker).
     SendOutcome SendChannelFrame(const QString &channel, const QString &value);
-
-    QString devicePath() const { return m_port.portName(); }
 
 signals:
     // The port number or the open state changed; for views that follow the link.

@@ -34,9 +34,6 @@ public:
     // Scrolls the workspace until `window` is in view, however the operator has scrolled it.
     void bringIntoView(QMdiSubWindow *window);
 
-    const QList<frmSlider *> &SliderForms() const { return m_sliderForms; }
-    const QList<frmPresets *> &PresetForms() const { return m_presetForms; }
-
 private:
     void place(ControlWindow *content);
 

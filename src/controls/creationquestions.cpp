@@ -24,7 +24,7 @@ int CreationQuestions::askChannel(ControlRegistry::ControlKind kind)
         const QString answer =
                 m_dialogs.input(appTitle(), prompt, QStringLiteral("0")).value_or(QString());
         const std::optional<qint16> channel = ChannelAnswer::read(answer);
-        if (channel && ChannelAnswer::isChannel(*channel))
+        if (channel && isCardChannel(*channel))
             return *channel;
         m_dialogs.message(Dialogs::Icon::Exclamation, appTitle(),
                           QStringLiteral("A Channel Number from 1 to 112 must be entered"));

@@ -1,6 +1,8 @@
 // A slider's scroll bar, read as a level from 0 at the bottom to 255 at the top.
 #pragma once
 
+#include "numbers/cardchannels.h"
+
 #include <QScrollBar>
 
 class LevelBar : public QScrollBar
@@ -8,7 +10,7 @@ class LevelBar : public QScrollBar
     Q_OBJECT
 
 public:
-    static constexpr int kTop = 255;
+    static constexpr int kTop = kTopLevel;
 
     explicit LevelBar(QWidget *parent = nullptr);
 

@@ -1,11 +1,10 @@
 // The lenient reading of the operator's answer to "which channel?".
 #pragma once
 
+#include "cardchannels.h"
+
 #include <QString>
 #include <optional>
-
-// The card's channels are numbered 1 to kChannelCount.
-inline constexpr int kChannelCount = 112;
 
 namespace ChannelAnswer {
 
@@ -13,10 +12,5 @@ namespace ChannelAnswer {
 // whatever follows is ignored; text that does not start with a number reads as 0. The number
 // is rounded halves-to-even to a 16-bit integer; nullopt when it lies outside that range.
 std::optional<qint16> read(const QString &answer);
-
-constexpr bool isChannel(int channel)
-{
-    return channel >= 1 && channel <= kChannelCount;
-}
 
 } // namespace ChannelAnswer

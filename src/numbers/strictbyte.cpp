@@ -1,6 +1,7 @@
 // The strict conversion of the texts that become bytes on the line (a channel, a level).
 #include "strictbyte.h"
 
+#include "cardchannels.h"
 #include "numbertext.h"
 
 namespace StrictByte {
@@ -12,7 +13,7 @@ std::optional<quint8> read(const QString &text)
     if (number.length == 0 || number.length != trimmed.size())
         return std::nullopt;
     long long byte = 0;
-    if (!NumberText::roundHalfEven(number.value, 0, 255, &byte))
+    if (!NumberText::roundHalfEven(number.value, 0, kTopLevel, &byte))
         return std::nullopt;
     return static_cast<quint8>(byte);
 }

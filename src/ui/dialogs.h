@@ -6,6 +6,7 @@
 #include <optional>
 
 class QDialog;
+class QWidget;
 
 class Dialogs
 {
@@ -13,6 +14,9 @@ public:
     enum class Icon { Question, Exclamation, Critical };
 
     virtual ~Dialogs() = default;
+
+    // The window the boxes belong to and are centred over; the main frame, once it exists.
+    virtual void setParentWidget(QWidget *) { }
 
     // A message box with an OK button. `detail` is a second, smaller text; may be empty.
     virtual void message(Icon icon, const QString &title, const QString &text,

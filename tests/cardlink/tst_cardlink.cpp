@@ -73,14 +73,19 @@ private slots:
         QTest::newRow("both bad") << QStringList{ "x", "y" } << O::BadChannel;
         QTest::newRow("closed") << QStringList{ "5", "10", "closed" } << O::PortClosed;
         QTest::newRow("closed, bad level") << QStringList{ "5", "abc", "closed" } << O::PortClosed;
+        QTest::newRow("card pulled") << QStringList{ "5", "10", "pulled" } << O::LineLost;
     }
 
     void refusedTexts()
     {
         QFETCH(QStringList, texts);
         QFETCH(CardLink::SendOutcome, outcome);
-        link.setPortOpen(texts.size() < 3);
+        link.setPortOpen(texts.value(2) != "closed");
+        if (texts.value(2) == "pulled")
+            rig.card(1)->unplug();
         QCOMPARE(link.SendChannelFrame(texts[0], texts[1]), outcome);
+        if (!rig.card(1)->isPlugged())
+            rig.card(1)->plugIn();
         // A marker frame after it shows that nothing went out before, not even half a frame.
         link.setPortOpen(true);
         link.SendChannelFrame("9", "9");

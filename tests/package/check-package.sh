@@ -20,4 +20,13 @@ desktop-file-validate "$root"/usr/share/applications/lumidesk.desktop \
 appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/org.example.Lumidesk.metainfo.xml
 grep -q "License: Expat" "$root/usr/share/doc/lumidesk/copyright"
 "$root/usr/bin/lumidesk-demo" --help | grep -q -- "--missing N"
+
+# Installed with the very command the README gives, so that the two cannot drift apart.
+install=$(grep -E '^sudo apt install \./' README.md)
+echo "$install"
+[ "$(id -u)" -eq 0 ] && ! command -v sudo >/dev/null && sudo() { "$@"; }
+eval "$install" < <(yes) >/dev/null
+/usr/bin/lumidesk-demo --help | grep -q -- "--missing N"
+test -s /usr/share/applications/lumidesk.desktop
+sudo apt-get remove -y lumidesk >/dev/null
 echo "package check: 1 passed, 0 failed"

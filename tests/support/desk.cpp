@@ -18,7 +18,6 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
       frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
                                        [this](int n) { return devices.value(n, rig.map()(n)); }))
 {
-    real.setParentWidget(frame.get());
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
     if (load)

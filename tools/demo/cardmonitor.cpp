@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CardMonitor::CardMonitor(CardRig &rig, CardLink &link, QWidget *parent)
+CardMonitor::CardMonitor(CardRig &rig, const CardLink &link, QWidget *parent)
     : QWidget(parent, Qt::Window),
       m_rig(rig),
       m_link(link),

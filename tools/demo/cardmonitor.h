@@ -16,7 +16,7 @@ class CardMonitor : public QWidget
     Q_OBJECT
 
 public:
-    CardMonitor(CardRig &rig, CardLink &link, QWidget *parent = nullptr);
+    CardMonitor(CardRig &rig, const CardLink &link, QWidget *parent = nullptr);
 
 private:
     QString statusLine() const;
@@ -24,7 +24,7 @@ private:
     void refresh();
 
     CardRig &m_rig;
-    CardLink &m_link;
+    const CardLink &m_link;
     QPointer<VirtualCard> m_card;
     QLabel *m_status;
     QLabel *m_counts;

@@ -1,7 +1,7 @@
 // The 112 channels of a card at a glance: number, level and a bar, the latest change marked.
 #pragma once
 
-#include "numbers/channelanswer.h"
+#include "numbers/cardchannels.h"
 
 #include <QWidget>
 #include <array>
@@ -18,7 +18,6 @@ public:
 
     void setLevels(const std::array<int, kChannels + 1> &levels, int lastChannel);
     int level(int channel) const { return m_levels[channel]; }
-    int lastChannel() const { return m_last; }
 
     QSize sizeHint() const override;
 

@@ -1,7 +1,6 @@
 // The real program with five virtual cards on pseudo-terminals in place of COM1 to COM5,
 // each printing the frames it receives, and a monitor of the card on the selected port.
-#include "app/appearance.h"
-#include "app/endonsignal.h"
+#include "app/deskstart.h"
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 #include "cardmonitor.h"
@@ -31,7 +30,6 @@ int main(int argc, char *argv[])
     }
 
     QApplication app(argc, argv);
-    Appearance::apply(app);
     CardRig rig(options.missing, options.busy);
     for (int n = 1; n <= kComPorts; ++n) {
         VirtualCard *card = rig.card(n);
@@ -51,12 +49,10 @@ int main(int argc, char *argv[])
     }
 
     QtDialogs dialogs;
-    MDIForm1 frame(dialogs, rig.map());
-    dialogs.setParentWidget(&frame);
-    if (!frame.MDIForm_Load())
+    const std::unique_ptr<MDIForm1> desk = DeskStart::open(app, dialogs, rig.map());
+    if (!desk)
         return 1;
-    frame.show();
-    EndOnSignal::install(frame);
+    MDIForm1 &frame = *desk;
     std::unique_ptr<CardMonitor> monitor;
     if (options.monitor) {
         monitor = std::make_unique<CardMonitor>(rig, frame.MSComm1());

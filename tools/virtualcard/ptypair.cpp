@@ -37,22 +37,6 @@ PtyPair::~PtyPair()
         ::close(m_slaveKeeper);
 }
 
-QByteArray PtyPair::read(int atLeast, int timeoutMs)
-{
-    QByteArray got;
-    QElapsedTimer clock;
-    clock.start();
-    while (m_master >= 0) {
-        got += drain();
-        const qint64 left = timeoutMs - clock.elapsed();
-        if (got.size() >= atLeast || left <= 0)
-            break;
-        pollfd p{ m_master, POLLIN, 0 };
-        ::poll(&p, 1, int(left));
-    }
-    return got;
-}
-
 QByteArray PtyPair::drain()
 {
     QByteArray got;

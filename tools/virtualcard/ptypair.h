@@ -17,9 +17,6 @@ public:
     QString slavePath() const { return m_slavePath; }
     int masterFd() const { return m_master; }
 
-    // Reads what has arrived on the master, waiting up to `timeoutMs` for at least
-    // `atLeast` bytes. Returns what it got, perhaps less.
-    QByteArray read(int atLeast, int timeoutMs);
     // Everything already waiting, without blocking.
     QByteArray drain();
 

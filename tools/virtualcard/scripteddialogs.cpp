@@ -17,14 +17,12 @@ void ScriptedDialogs::message(Icon icon, const QString &title, const QString &te
                               const QString &detail)
 {
     shown.append({ Shown::Message, icon, title, text, detail, {} });
-    if (onMessage)
-        onMessage(shown.last());
 }
 
 bool ScriptedDialogs::askYesNo(const QString &title, const QString &text)
 {
     shown.append({ Shown::Question, Icon::Question, title, text, {}, {} });
-    return yesNoAnswers.isEmpty() ? false : yesNoAnswers.takeFirst();
+    return false;
 }
 
 std::optional<QString> ScriptedDialogs::input(const QString &title, const QString &prompt,

@@ -20,12 +20,9 @@ public:
         QString defaultAnswer;
     };
 
-    // Answers to input boxes in order; nullopt is Cancel. When they run out the script
+    // Answers to input boxes in order; nullopt is Cancel; a question is answered No. When they run out the script
     // answers "1" and notes it, so that a question that should have ended cannot hang.
     QList<std::optional<QString>> inputAnswers;
-    QList<bool> yesNoAnswers;
-    // Runs while a message box "shows", as the operator's other clicks would.
-    std::function<void(const Shown &)> onMessage;
     // Runs in place of a modal showing of one of the program's dialogs; without it the
     // dialog is dismissed at once, as it stands.
     std::function<void(QDialog &)> onModal;

@@ -67,7 +67,7 @@ void VirtualCard::readLine()
     for (const ReceivedFrame &frame : frames) {
         ++m_frames;
         // The card ignores frames for channels it does not have.
-        if (ChannelAnswer::isChannel(frame.channel)) {
+        if (isCardChannel(frame.channel)) {
             m_levels[frame.channel] = frame.value;
             m_lastChannel = frame.channel;
         }

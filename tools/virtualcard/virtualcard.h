@@ -2,7 +2,7 @@
 #pragma once
 
 #include "framedecoder.h"
-#include "numbers/channelanswer.h"
+#include "numbers/cardchannels.h"
 #include "ptypair.h"
 
 #include <QObject>
@@ -41,7 +41,6 @@ public:
     // The level last received for a channel (1 to 112), 0 before any.
     int level(int channel) const { return m_levels.at(channel); }
     int lastChannel() const { return m_lastChannel; }
-    bool midFrame() const { return m_decoder.midFrame(); }
 
 signals:
     void frameReceived(int channel, int value);

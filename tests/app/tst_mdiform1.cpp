@@ -4,8 +4,12 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QSerialPort>
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -38,9 +42,27 @@ QAccessibleInterface *named(Desk &desk, const QString &name)
 struct Operator
 {
     const char *name;
-    QString steps; // keys to the focused control, or "press:" or "toggle:" a named control
+    // Keys to the focused control; "click:", "press:" or "toggle:" a named control, as a mouse
+    // or a screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame.
+    QString steps;
     int port;
-    QString lamp, focus;
+    QString lamp, focus, box = {}; // box: how the one box shown starts, if any
+};
+
+struct Modal
+{
+    const char *name;
+    QString opener; // a toolbar button or a menu command
+    QKeyCombination answer;
+    QString title;
+    bool ends;
+};
+
+struct Ending
+{
+    const char *name;
+    QStringList options;
+    int signal, opened;
 };
 
 struct Startup
@@ -103,7 +125,7 @@ private slots:
         }
     }
 
-    void keyboardAndScreenReader_data()
+    void toolbar_data()
     {
         QTest::addColumn<Operator>("row");
         // clang-format off
@@ -120,26 +142,46 @@ private slots:
             {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level"},
             {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level"},
             {"Toggle on the lamp, twice", "toggle:COM_port_open toggle:COM_port_closed", 1, "lit", "Channel 9 level"},
+            {"a click on a port", "click:COM2", 2, "lit", "COM2"},
+            {"a click on the lamp closes the port", "click:COM_port_open", 1, "unlit", "COM port closed"},
+            {"a second click opens it again", "click:COM_port_open click:COM_port_closed", 1, "lit", "COM port open"},
+            {"the port button already down reconnects", "click:COM_port_open click:COM1", 1, "lit", "COM1"},
+            {"a port without a card says so", "pull:5 click:COM5", 5, "unlit", "COM5", "COM5 cannot be opened: "},
+            {"the lamp retries it", "pull:5 click:COM5 plug:5 click:COM_port_closed", 5, "lit", "COM port open", "COM5 cannot be opened: "},
+            {"a card pulled out", "pull:1 send", 1, "unlit", "Channel 9 level", "COM1 was lost: "},
+            {"its port button reopens it", "pull:1 send plug:1 click:COM1", 1, "lit", "COM1", "COM1 was lost: "},
         };
         // clang-format on
         for (const Operator &row : rows)
             QTest::newRow(row.name) << row;
     }
 
-    void keyboardAndScreenReader()
+    void toolbar()
     {
         QFETCH(Operator, row);
         Desk desk;
         desk.frame->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
         desk.add(ControlRegistry::Slider, 9);
+        QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(), &QSerialPort::errorOccurred);
         for (const QString &step : row.steps.split(' ')) {
-            if (step.contains(':')) {
-                QAccessibleInterface *control = named(desk, step.section(':', 1).replace('_', ' '));
+            const QString what = step.section(':', 1).replace('_', ' ');
+            if (step.startsWith("pull") || step.startsWith("plug")) {
+                VirtualCard *card = desk.rig.card(what.toInt());
+                step.startsWith("pull") ? card->unplug() : card->plugIn();
+                card->setRecording(true);
+            } else if (step == "send") {
+                desk.frame->SendChannelFrame("12", "200");
+                QTest::qWait(100);
+            } else if (step.contains(':')) {
+                QAccessibleInterface *control = named(desk, what);
                 QVERIFY2(control, qPrintable(step));
-                control->actionInterface()->doAction(step.startsWith("press")
-                                                             ? QAccessibleActionInterface::pressAction()
-                                                             : QAccessibleActionInterface::toggleAction());
+                if (step.startsWith("click"))
+                    click(static_cast<QWidget *>(control->object()));
+                else
+                    control->actionInterface()->doAction(step.startsWith("press")
+                                                                 ? QAccessibleActionInterface::pressAction()
+                                                                 : QAccessibleActionInterface::toggleAction());
                 QCoreApplication::processEvents(); // a press is carried out after the call
             } else {
                 const QKeyCombination key = QKeySequence::fromString(step)[0];
@@ -148,6 +190,13 @@ private slots:
         }
         QCOMPARE(desk.checkedPort(), row.port);
         QCOMPARE(desk.lamp(), row.lamp);
+        const auto boxes = desk.dialogs.messages();
+        QCOMPARE(boxes.size(), row.box.isEmpty() ? 0 : 1);
+        QVERIFY(row.box.isEmpty() || boxes[0].text.startsWith(row.box));
+        // A lost line is handled once: a few errors from the port, and none more after.
+        const qsizetype errorCount = errors.size();
+        QTest::qWait(200);
+        QVERIFY(errors.size() == errorCount && errorCount <= 4);
         QCOMPARE(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name), row.focus);
         // What a screen reader is told: five radio buttons, one down, and a lamp that is a
         // button showing its state.
@@ -164,6 +213,99 @@ private slots:
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
                  QByteArray(row.lamp == "lit" ? "0cc8" : ""));
+    }
+
+    void modalBoxes_data()
+    {
+        QTest::addColumn<Modal>("row");
+        // clang-format off
+        const Modal rows[] = {
+            {"Exit answered No by Escape", "cmdExit", Qt::Key_Escape, "Exit?", false},
+            {"Exit from the menu answered No by Alt+N", "mnuExit", Qt::ALT | Qt::Key_N, "Exit?", false},
+            {"Exit answered Yes by Enter", "cmdExit", Qt::Key_Return, "Exit?", true},
+            {"Exit from the menu answered Yes by Alt+Y", "mnuExit", Qt::ALT | Qt::Key_Y, "Exit?", true},
+            {"Help closed by Enter", "cmdHelp", Qt::Key_Return, "Instructions", false},
+            {"Help from the menu closed by Escape", "mnuHelp", Qt::Key_Escape, "Instructions", false},
+        };
+        // clang-format on
+        for (const Modal &row : rows)
+            QTest::newRow(row.name) << row;
+    }
+
+    void modalBoxes()
+    {
+        // The real boxes: while one is up the desk takes no clicks; then it is as it was, or
+        // the program has ended and let the port go.
+        QFETCH(Modal, row);
+        Desk desk({}, {}, true, true);
+        desk.frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
+        QWidget *presets = desk.add(ControlRegistry::Preset, 7);
+        QTRY_VERIFY(presets->isVisible());
+        auto *button = presets->findChild<QWidget *>("cmdPresets0");
+        QString title;
+        whenModal([&](QWidget *box) {
+            title = box->windowTitle();
+            click(button);
+            QTest::keyClick(box, row.answer.key(), row.answer.keyboardModifiers());
+        });
+        if (row.opener.startsWith("cmd"))
+            click(desk.find<QWidget>(row.opener));
+        else
+            desk.find<QAction>(row.opener)->trigger();
+        QCOMPARE(title, row.title);
+        QCOMPARE(desk.real.endings, row.ends ? QList<int>{ 0 } : QList<int>{});
+        QCOMPARE(desk.frame->MSComm1().portOpen(), !row.ends);
+        QSerialPort other(desk.rig.card(1)->devicePath());
+        QCOMPARE(other.open(QIODevice::WriteOnly), row.ends);
+        QVERIFY(presets->isVisible());
+        QCOMPARE(desk.wire(1, 2, 200).toHex(), QByteArray()); // the click behind the box
+        click(button);
+        QCOMPARE(desk.wire(1, 2, row.ends ? 200 : 2000).toHex(), QByteArray(row.ends ? "" : "0700"));
+    }
+
+    void endingOnSignal_data()
+    {
+        QTest::addColumn<Ending>("row");
+        QTest::newRow("SIGTERM") << Ending{ "", {}, SIGTERM, 1 };
+        // The fault rehearsal the README gives: start-up falls back to COM4.
+        QTest::newRow("SIGINT, --missing 1,2 --busy 3")
+                << Ending{ "", { "--missing", "1,2", "--busy", "3" }, SIGINT, 4 };
+        QTest::newRow("SIGHUP, --busy 1") << Ending{ "", { "--busy", "1" }, SIGHUP, 2 };
+    }
+
+    void endingOnSignal()
+    {
+        // The demo is the program on virtual cards: the port it opened holds Qt's lock file
+        // (LCK..pts_N) until the program lets it go.
+        QFETCH(Ending, row);
+        QProcess demo;
+        demo.start(LUMIDESK_DEMO, row.options + QStringList{ "--no-monitor" });
+        QMap<int, QString> device; // "COM3 is /dev/pts/7", or "unplugged"
+        while (device.size() < kComPorts && demo.waitForReadyRead(5000)) {
+            while (demo.canReadLine()) {
+                const QStringList seen = QString::fromLocal8Bit(demo.readLine()).trimmed().split(' ');
+                if (seen.value(1) == "is")
+                    device[seen[0].mid(3).toInt()] = seen.value(2);
+            }
+        }
+        QCOMPARE(device.size(), kComPorts);
+        for (int n = 1; n <= kComPorts; ++n) // a busy port has its card; a missing one has none
+            QCOMPARE(device[n] == "unplugged", row.options.value(1).contains(QString::number(n)) && row.options[0] == "--missing");
+        const QString lock = "/var/lock/LCK.." + device[row.opened].mid(5).replace('/', '_');
+        const auto ownerOf = [&](int n) {
+            const auto owner = PortProbe::lockOwner(device[n]);
+            return owner ? owner->pid : 0;
+        };
+        QTRY_COMPARE(ownerOf(row.opened), demo.processId());
+        QVERIFY(QFile::exists(lock));
+        for (int n = 1; n <= kComPorts; ++n)
+            QCOMPARE(ownerOf(n), n == row.opened ? demo.processId() : 0);
+        ::kill(demo.processId(), row.signal);
+        QVERIFY(demo.waitForFinished(5000));
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(demo.exitCode(), 0);
+        QVERIFY(!QFile::exists(lock));
     }
 
     void stalledLine()

@@ -72,6 +72,12 @@ struct Input
     int before, after;
 };
 
+struct Press
+{
+    const char *name;
+    enum { Click, Enter, Space, Assistive } how;
+};
+
 struct Question
 {
     const char *name;
@@ -162,6 +168,59 @@ private slots:
         QCOMPARE(wire.toHex(), QByteArray("088008ff"));
     }
 
+    void presets_data()
+    {
+        QTest::addColumn<Press>("row");
+        QTest::newRow("click") << Press{ "", Press::Click };
+        QTest::newRow("Enter") << Press{ "", Press::Enter };
+        QTest::newRow("Space") << Press{ "", Press::Space };
+        QTest::newRow("screen reader's Press") << Press{ "", Press::Assistive };
+    }
+
+    void presets()
+    {
+        // Each button sends its own level on its own window's channel, whichever window is
+        // active, and again when pressed again. The dialog keeps its rows for the next window,
+        // and neither Enter nor Escape ends it half filled.
+        QFETCH(Press, row);
+        Desk desk;
+        desk.frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
+        int showing = 0;
+        desk.dialogs.onModal = [&showing](QDialog &rows) {
+            rows.show();
+            for (int i = 0; i < 10; ++i) {
+                auto *value = part<QLineEdit>(&rows, QStringLiteral("Preset_Value%1").arg(i));
+                QCOMPARE(value->text(), QString::number(showing ? 10 * i : 0));
+                value->setText(QString::number(10 * i + showing));
+            }
+            for (const auto key : { Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter })
+                QTest::keyClick(part(&rows, "Preset_Name4"), key);
+            QVERIFY(rows.isVisible());
+            rows.hide();
+            ++showing;
+        };
+        QWidget *first = desk.add(ControlRegistry::Preset, 7);
+        QWidget *second = desk.add(ControlRegistry::Preset, 8);
+        const auto press = [&row](QWidget *button) {
+            if (row.how == Press::Click) {
+                click(button);
+            } else if (row.how == Press::Assistive) {
+                QAccessible::queryAccessibleInterface(button)->actionInterface()->doAction(
+                        QAccessibleActionInterface::pressAction());
+            } else {
+                button->setFocus();
+                QTest::keyClick(button, row.how == Press::Enter ? Qt::Key_Return : Qt::Key_Space);
+            }
+        };
+        press(part(first, "cmdPresets3"));
+        QCOMPARE(desk.wire(1).toHex(), QByteArray("071e"));
+        press(part(first, "cmdPresets3"));
+        QCOMPARE(desk.wire(1).toHex(), QByteArray("071e"));
+        press(part(second, "cmdPresets9"));
+        QCOMPARE(desk.wire(1).toHex(), QByteArray("085b"));
+    }
+
     void realInputBox()
     {
         RealDialogs dialogs;
@@ -182,14 +241,17 @@ private slots:
 
     void placement()
     {
-        // The operator has scrolled the workspace away: a new window comes into view along the
-        // top, and so does one chosen from the New menu's window list.
+        // Windows line up along the top by outer width, sliders and presets alike, and a closed
+        // one leaves its gap. With the workspace scrolled away a new window comes into view,
+        // and so does one chosen from the New menu's window list.
         Desk desk;
         desk.frame->show();
         desk.frame->resize(300, 300);
-        QWidget *last = nullptr;
+        QList<QWidget *> made;
         for (int channel = 1; channel <= 3; ++channel)
-            last = windowOf(desk.add(ControlRegistry::Preset, channel));
+            made << windowOf(desk.add(channel == 2 ? ControlRegistry::Slider : ControlRegistry::Preset, channel));
+        click(part(made[2], "cmdClose_Preset"));
+        QWidget *last = made[1];
         auto *area = desk.find<QMdiArea>({});
         const auto scrollAway = [&](QWidget *from) {
             QTest::qWait(20);
@@ -201,10 +263,13 @@ private slots:
         QWidget *newest = windowOf(desk.add(ControlRegistry::Slider, 4));
         QVERIFY(area->viewport()->rect().contains(newest->geometry().topLeft()));
         QVERIFY(area->viewport()->rect().contains(newest->geometry().topRight()));
+        made << newest;
+        for (int i = 0; i + 1 < made.size(); ++i)
+            QCOMPARE(made[i + 1]->geometry().topLeft(), made[i]->geometry().topRight() + QPoint(1, 0));
 
         scrollAway(last);
-        QAction *item = windowList(desk).value(2);
-        QCOMPARE(item->text(), "&3 Ch: 3 (channel 3)");
+        QAction *item = windowList(desk).value(1);
+        QCOMPARE(item->text(), "&2 Ch: 2 (channel 2)");
         item->trigger();
         QCOMPARE(area->activeSubWindow(), last);
         QVERIFY(area->viewport()->rect().contains(last->geometry().topLeft()));

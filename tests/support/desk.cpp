@@ -9,12 +9,15 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTimer>
+#include <QWindow>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
     : rig(missing, busy),
+      realDialogs(realDialogs),
       frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
                                        [this](int n) { return devices.value(n, rig.map()(n)); }))
 {
@@ -42,8 +45,20 @@ int Desk::checkedPort() const
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
-    if (channel != 0)
+    if (realDialogs) {
+        const bool preset = kind == ControlRegistry::Preset;
+        whenModal([channel, preset](QWidget *box) {
+            QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
+            whenModal([preset](QWidget *name) {
+                if (preset)
+                    whenModal([](QWidget *rows) { click(rows->findChild<QWidget *>("OK_Button")); });
+                QTest::keyClick(name, Qt::Key_Return);
+            });
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+    } else if (channel != 0) {
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
+    }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
     return find<QMdiArea>({})->subWindowList(QMdiArea::CreationOrder).last()->widget();
 }
@@ -60,7 +75,13 @@ QByteArray frame(int channel, int value)
 
 void click(QWidget *widget, QPoint at)
 {
-    QTest::mouseClick(widget, Qt::LeftButton, {}, at.isNull() ? widget->rect().center() : at);
+    // Through the window, as the window system delivers it, so that a modal box can stop it.
+    const QPoint point = at.isNull() ? widget->rect().center() : at;
+    QWidget *top = widget->window();
+    if (QWindow *window = top->windowHandle(); window && top->isVisible())
+        QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(top, point));
+    else
+        QTest::mouseClick(widget, Qt::LeftButton, {}, point);
 }
 
 void whenModal(std::function<void(QWidget *)> answer)

@@ -25,6 +25,7 @@ struct Desk
     ScriptedDialogs dialogs;
     RealDialogs real;
     QMap<int, QString> devices; // COM numbers mapped elsewhere than to their card
+    bool realDialogs;
     std::unique_ptr<MDIForm1> frame;
 
     // COM numbers in `missing` have no card, those in `busy` are held by another program.
@@ -41,8 +42,9 @@ struct Desk
     // "lit" or "unlit"; "both" or "none" would be a fault.
     QString lamp() const;
     int checkedPort() const; // 0 when no port button is down
-    // New > Slider or New > Preset from the menu, answered with `channel` and the default name,
-    // or with the answers already scripted when `channel` is 0.
+    // New > Slider or New > Preset from the menu, answered with `channel`, the default name and
+    // the preset rows as they stand, or with the answers already scripted when `channel` is 0.
+    // The real boxes are answered by keys, and the preset dialog's OK by a click.
     QWidget *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting for `count` of them.
     QByteArray wire(int com, int count = 2, int timeoutMs = 2000);

@@ -56,14 +56,15 @@ fuzz:
 		test $${PIPESTATUS[0]} -eq 0
 
 # A careless operator at the demo built with the sanitizers, under a real X server with a
-# window manager, for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays.
+# window manager and a session bus of its own for the accessibility tree it finds controls in,
+# for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays.
 MONKEY_SECONDS ?= 300
 monkey:
 	@bash scripts/install-deps.sh xsession monkey
 	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS) --target lumidesk-demo
 	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
-		$(PYTHON) tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
+		dbus-run-session -- $(PYTHON) tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
 
 # Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
 bench:

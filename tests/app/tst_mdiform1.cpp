@@ -1,11 +1,10 @@
-// The main frame: start-up over COM1 to COM4, a line that stalls, the close box and the real
-// fatal box. The port buttons, the lamp, a lost line and Exit are the monkey's to drive.
+// The main frame: start-up over COM1 to COM4; the toolbar by mouse, keyboard and screen reader;
+// a pulled card and a stalled line; the real boxes; the close box; ending on a signal.
 #include "support/desk.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSerialPort>
@@ -13,20 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-QSet<int> ports(const QString &digits)
-{
-    QSet<int> set;
-    for (const QChar c : digits)
-        set.insert(c.digitValue());
-    return set;
-}
-
-void clickLamp(Desk &desk)
-{
-    auto *unlit = desk.find<QWidget>("imgConnection_Status0");
-    click(unlit->isVisible() ? unlit : desk.find<QWidget>("imgConnection_Status1"));
-}
 
 // The visible control a screen reader names `name`.
 QAccessibleInterface *named(Desk &desk, const QString &name)
@@ -60,7 +45,6 @@ struct Modal
 
 struct Ending
 {
-    const char *name;
     QStringList options;
     int signal, opened;
 };
@@ -68,7 +52,7 @@ struct Ending
 struct Startup
 {
     const char *name;
-    QString missing, busy, notTty; // COM numbers as digits
+    QSet<int> missing, busy, notTty;
     int opened; // the button down; 0 for none
     QString box;
 };
@@ -85,11 +69,11 @@ private slots:
         QTest::addColumn<Startup>("row");
         // clang-format off
         const Startup rows[] = {
-            {"COM1 free", "", "", "", 1, ""},
-            {"COM1 missing, COM2 held", "1", "2", "", 3, ""},
-            {"COM1 held, COM2 and COM3 missing", "23", "1", "", 4, ""},
-            {"COM1 to COM4 unavailable, COM5 never tried", "13", "24", "", 0, "A valid COM port cannot be found"},
-            {"another failure stops the fallback", "", "", "1", 1, "COM1 cannot be opened: /dev/null: "},
+            {"COM1 free", {}, {}, {}, 1, ""},
+            {"COM1 missing, COM2 held", {1}, {2}, {}, 3, ""},
+            {"COM1 held, COM2 and COM3 missing", {2, 3}, {1}, {}, 4, ""},
+            {"COM1 to COM4 unavailable, COM5 never tried", {1, 3}, {2, 4}, {}, 0, "A valid COM port cannot be found"},
+            {"another failure stops the fallback", {}, {}, {1}, 1, "COM1 cannot be opened: /dev/null: "},
         };
         // clang-format on
         for (const Startup &row : rows)
@@ -99,8 +83,8 @@ private slots:
     void startup()
     {
         QFETCH(Startup, row);
-        Desk desk(ports(row.missing), ports(row.busy), false);
-        for (const int n : ports(row.notTty))
+        Desk desk(row.missing, row.busy, false);
+        for (const int n : row.notTty)
             desk.devices[n] = "/dev/null";
         QCOMPARE(desk.frame->MDIForm_Load(), row.opened != 0);
         QCOMPARE(desk.checkedPort(), row.opened);
@@ -199,16 +183,13 @@ private slots:
         QVERIFY(errors.size() == errorCount && errorCount <= 4);
         QCOMPARE(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name), row.focus);
         // What a screen reader is told: five radio buttons, one down, and a lamp that is a
-        // button showing its state.
-        for (int n = 1; n <= kComPorts; ++n) {
-            QAccessibleInterface *port = named(desk, QStringLiteral("COM%1").arg(n));
-            QCOMPARE(port->role(), QAccessible::RadioButton);
-            QCOMPARE(bool(port->state().checked), n == row.port);
+        // button checked while the port is open; each pressed by its Press.
+        for (int n = 0; n <= kComPorts; ++n) {
+            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port " + QString(row.lamp == "lit" ? "open" : "closed"));
+            QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
+            QCOMPARE(bool(c->state().checked), n ? n == row.port : row.lamp == "lit");
+            QVERIFY(c->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
         }
-        QAccessibleInterface *lamp = named(desk, row.lamp == "lit" ? "COM port open" : "COM port closed");
-        QCOMPARE(lamp->role(), QAccessible::Button);
-        QCOMPARE(bool(lamp->state().checked), row.lamp == "lit");
-        QVERIFY(lamp->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
@@ -241,7 +222,6 @@ private slots:
         desk.frame->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
         QWidget *presets = desk.add(ControlRegistry::Preset, 7);
-        QTRY_VERIFY(presets->isVisible());
         auto *button = presets->findChild<QWidget *>("cmdPresets0");
         QString title;
         whenModal([&](QWidget *box) {
@@ -267,11 +247,11 @@ private slots:
     void endingOnSignal_data()
     {
         QTest::addColumn<Ending>("row");
-        QTest::newRow("SIGTERM") << Ending{ "", {}, SIGTERM, 1 };
+        QTest::newRow("SIGTERM") << Ending{ {}, SIGTERM, 1 };
         // The fault rehearsal the README gives: start-up falls back to COM4.
         QTest::newRow("SIGINT, --missing 1,2 --busy 3")
-                << Ending{ "", { "--missing", "1,2", "--busy", "3" }, SIGINT, 4 };
-        QTest::newRow("SIGHUP, --busy 1") << Ending{ "", { "--busy", "1" }, SIGHUP, 2 };
+                << Ending{ { "--missing", "1,2", "--busy", "3" }, SIGINT, 4 };
+        QTest::newRow("SIGHUP, --busy 1") << Ending{ { "--busy", "1" }, SIGHUP, 2 };
     }
 
     void endingOnSignal()
@@ -293,10 +273,7 @@ private slots:
         for (int n = 1; n <= kComPorts; ++n) // a busy port has its card; a missing one has none
             QCOMPARE(device[n] == "unplugged", row.options.value(1).contains(QString::number(n)) && row.options[0] == "--missing");
         const QString lock = "/var/lock/LCK.." + device[row.opened].mid(5).replace('/', '_');
-        const auto ownerOf = [&](int n) {
-            const auto owner = PortProbe::lockOwner(device[n]);
-            return owner ? owner->pid : 0;
-        };
+        const auto ownerOf = [&](int n) { return PortProbe::lockOwner(device[n]).value_or(PortProbe::LockOwner{}).pid; };
         QTRY_COMPARE(ownerOf(row.opened), demo.processId());
         QVERIFY(QFile::exists(lock));
         for (int n = 1; n <= kComPorts; ++n)
@@ -325,7 +302,7 @@ private slots:
         // A full line that keeps taking bytes, as a real 9600-baud line under a flood does, is
         // not lost.
         desk.rig.card(1)->setListening(true);
-        clickLamp(desk);
+        click(desk.find<QWidget>("imgConnection_Status0"));
         desk.rig.card(1)->setListening(false);
         while (port->bytesToWrite() == 0)
             desk.frame->SendChannelFrame("1", "3");
@@ -339,33 +316,6 @@ private slots:
         }
         QCOMPARE(desk.lamp(), "lit");
         QCOMPARE(desk.dialogs.messages().size(), 1);
-    }
-
-    void closeBoxEndsWithoutAsking()
-    {
-        Desk desk;
-        desk.frame->show();
-        desk.frame->close();
-        QVERIFY(desk.dialogs.shown.isEmpty());
-        QCOMPARE(desk.dialogs.endings, QList<int>{ 0 });
-        QVERIFY(!desk.frame->MSComm1().portOpen());
-    }
-
-    void realFatalBox()
-    {
-        Desk desk({ 1, 2, 3, 4, 5 }, {}, false, true);
-        QString shown;
-        whenModal([&shown](QWidget *modal) {
-            auto *box = qobject_cast<QMessageBox *>(modal);
-            shown = box->windowTitle() + ": " + box->text() + " / " + box->informativeText();
-            QCOMPARE(box->icon(), QMessageBox::Critical);
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-        QVERIFY(!desk.frame->MDIForm_Load());
-        QVERIFY2(shown.startsWith("Fatal Error: A valid COM port cannot be found / COM1: there "
-                                  "is no such port"),
-                 qPrintable(shown));
-        QCOMPARE(desk.real.endings, QList<int>{ 1 });
     }
 };
 

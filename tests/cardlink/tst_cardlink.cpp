@@ -4,10 +4,7 @@
 
 #include <QFile>
 #include <dlfcn.h>
-#include <grp.h>
-#include <sys/stat.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -158,27 +155,6 @@ private slots:
         QCOMPARE(outcome.failure, row.failure);
         QVERIFY2(outcome.reason.contains(row.reasonHas), qPrintable(outcome.reason));
         QCOMPARE(other.portOpen(), row.failure == PortFailure::None);
-    }
-
-    void permissionDeniedNamesTheGroup()
-    {
-        if (::geteuid() != 0)
-            QSKIP("needs root to become another user");
-        const QString device = rig.card(2)->devicePath();
-        struct stat st
-        {
-        };
-        QCOMPARE(::stat(QFile::encodeName(device).constData(), &st), 0);
-        ::chmod(QFile::encodeName(device).constData(), 0660);
-        // The probe runs as the user nobody for a moment; the saved user id brings root back.
-        QVERIFY(::setgroups(0, nullptr) == 0 && ::setresgid(65534, 65534, 0) == 0);
-        QVERIFY(::setresuid(65534, 65534, 0) == 0);
-        const QString reason = PortProbe::beforeOpen(device).reason;
-        QVERIFY(::setresuid(0, 0, 0) == 0 && ::setresgid(0, 0, 0) == 0);
-        QCOMPARE(reason,
-                 QStringLiteral("permission denied on %1: your user must join the group %2 that "
-                                "owns it, then log out and in again")
-                         .arg(device, QString::fromLocal8Bit(::getgrgid(st.st_gid)->gr_name)));
     }
 };
 

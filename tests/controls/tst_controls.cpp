@@ -1,19 +1,18 @@
-// The control windows as the operator meets them: the New questions, a new window in view,
-// whole windows with a working Close, the slider under mouse, keys and wheel, and its pacing.
-// Preset windows, their dialog and the help window are the monkey's to drive.
+// The control windows as the operator meets them: the New questions, placement and the window
+// list, preset windows and their dialog, the slider under mouse, keys, wheel and screen reader,
+// and its pacing.
 #include "controls/controlwindow.h"
 #include "controls/framepacer.h"
-#include "controls/frmpresets.h"
-#include "controls/frmslider.h"
 #include "support/desk.h"
-#include "ui/twips.h"
 
 #include <QAccessible>
 #include <QAction>
-#include <QInputDialog>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScrollBar>
@@ -58,8 +57,6 @@ QRect subControl(QScrollBar *bar, QStyle::SubControl which)
     opt.minimum = bar->minimum();
     opt.maximum = bar->maximum();
     opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
     opt.pageStep = bar->pageStep();
     return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, which, bar);
 }
@@ -74,8 +71,8 @@ struct Input
 
 struct Press
 {
-    const char *name;
     enum { Click, Enter, Space, Assistive } how;
+    bool comma = false; // a desk whose locale writes 127,5
 };
 
 struct Question
@@ -119,10 +116,6 @@ private slots:
         Desk desk;
         for (const QString &a : row.answers)
             desk.dialogs.inputAnswers << (a == "<cancel>" ? std::nullopt : std::optional(a));
-        desk.dialogs.onModal = [](QDialog &presets) { // an eighth character cannot be typed
-            QTest::keyClicks(part(&presets, "Preset_Name0"), "&Full wash");
-            QCOMPARE(part<QLineEdit>(&presets, "Preset_Name0")->text(), "&Full w");
-        };
         desk.find<QAction>(row.preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
         QVERIFY(!desk.dialogs.ranOutOfAnswers);
 
@@ -148,33 +141,14 @@ private slots:
         QCOMPARE(windowOf(window)->windowTitle(), row.title);
     }
 
-    void commaLocale()
-    {
-        // A desk whose locale writes 127,5: the channel answer and the levels keep the point.
-        QVERIFY2(setlocale(LC_ALL, "de_DE.UTF-8"), "the locale de_DE.UTF-8 is not installed");
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        Desk desk;
-        desk.dialogs.inputAnswers = { "7.5", "Wash" };
-        desk.dialogs.onModal = [](QDialog &presets) {
-            part<QLineEdit>(&presets, "Preset_Value0")->setText("127.5");
-            part<QLineEdit>(&presets, "Preset_Value1")->setText("2.55e2");
-        };
-        QWidget *presets = desk.add(ControlRegistry::Preset, 0);
-        click(part(presets, "cmdPresets0"));
-        click(part(presets, "cmdPresets1"));
-        const QByteArray wire = desk.wire(1, 4);
-        setlocale(LC_ALL, "C");
-        QLocale::setDefault(QLocale::c());
-        QCOMPARE(wire.toHex(), QByteArray("088008ff"));
-    }
-
     void presets_data()
     {
         QTest::addColumn<Press>("row");
-        QTest::newRow("click") << Press{ "", Press::Click };
-        QTest::newRow("Enter") << Press{ "", Press::Enter };
-        QTest::newRow("Space") << Press{ "", Press::Space };
-        QTest::newRow("screen reader's Press") << Press{ "", Press::Assistive };
+        QTest::newRow("click") << Press{ Press::Click };
+        QTest::newRow("Enter") << Press{ Press::Enter };
+        QTest::newRow("Space") << Press{ Press::Space };
+        QTest::newRow("screen reader's Press") << Press{ Press::Assistive };
+        QTest::newRow("click, comma-decimal locale") << Press{ Press::Click, true };
     }
 
     void presets()
@@ -183,25 +157,35 @@ private slots:
         // active, and again when pressed again. The dialog keeps its rows for the next window,
         // and neither Enter nor Escape ends it half filled.
         QFETCH(Press, row);
+        if (row.comma) { // the channel answers and the levels keep the point all the same
+            QVERIFY2(setlocale(LC_ALL, "de_DE.UTF-8"), "the locale de_DE.UTF-8 is not installed");
+            QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        }
+        const auto typed = [&row](int level) {
+            return row.comma ? QString::number(level - 0.4, 'f', 1) : QString::number(level);
+        };
         Desk desk;
         desk.frame->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
         int showing = 0;
-        desk.dialogs.onModal = [&showing](QDialog &rows) {
+        desk.dialogs.onModal = [&showing, &typed](QDialog &rows) {
             rows.show();
             for (int i = 0; i < 10; ++i) {
                 auto *value = part<QLineEdit>(&rows, QStringLiteral("Preset_Value%1").arg(i));
-                QCOMPARE(value->text(), QString::number(showing ? 10 * i : 0));
-                value->setText(QString::number(10 * i + showing));
+                QCOMPARE(value->text(), showing ? typed(10 * i) : "0");
+                value->setText(typed(10 * i + showing));
             }
+            QTest::keyClicks(part(&rows, "Preset_Name4"), "&Full wash"); // seven characters at most
             for (const auto key : { Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter })
                 QTest::keyClick(part(&rows, "Preset_Name4"), key);
+            QCOMPARE(part<QLineEdit>(&rows, "Preset_Name4")->text(), "&Full w");
             QVERIFY(rows.isVisible());
             rows.hide();
             ++showing;
         };
-        QWidget *first = desk.add(ControlRegistry::Preset, 7);
-        QWidget *second = desk.add(ControlRegistry::Preset, 8);
+        desk.dialogs.inputAnswers = { typed(7), "a", typed(8), "b" };
+        QWidget *first = desk.add(ControlRegistry::Preset, 0);
+        QWidget *second = desk.add(ControlRegistry::Preset, 0);
         const auto press = [&row](QWidget *button) {
             if (row.how == Press::Click) {
                 click(button);
@@ -218,25 +202,9 @@ private slots:
         press(part(first, "cmdPresets3"));
         QCOMPARE(desk.wire(1).toHex(), QByteArray("071e"));
         press(part(second, "cmdPresets9"));
+        setlocale(LC_ALL, "C");
+        QLocale::setDefault(QLocale::c());
         QCOMPARE(desk.wire(1).toHex(), QByteArray("085b"));
-    }
-
-    void realInputBox()
-    {
-        RealDialogs dialogs;
-        QString label, selected;
-        whenModal([&](QWidget *modal) {
-            auto *box = qobject_cast<QInputDialog *>(modal);
-            label = box->labelText();
-            selected = box->findChild<QLineEdit *>()->selectedText();
-            QTest::keyClicks(box->findChild<QLineEdit *>(), "42"); // replaces the selected default
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-        QCOMPARE(dialogs.input("Lumidesk", "first\rsecond", "0"), std::optional<QString>("42"));
-        QCOMPARE(label, "first\nsecond"); // the carriage return shows as a line break
-        QCOMPARE(selected, "0");
-        whenModal([](QWidget *box) { QTest::keyClick(box, Qt::Key_Escape); });
-        QCOMPARE(dialogs.input("Lumidesk", "q", "0"), std::nullopt);
     }
 
     void placement()
@@ -246,11 +214,18 @@ private slots:
         // and so does one chosen from the New menu's window list.
         Desk desk;
         desk.frame->show();
-        desk.frame->resize(300, 300);
         QList<QWidget *> made;
         for (int channel = 1; channel <= 3; ++channel)
             made << windowOf(desk.add(channel == 2 ? ControlRegistry::Slider : ControlRegistry::Preset, channel));
+        for (QWidget *window : std::as_const(made)) { // whole, below the title bar, Close within
+            QWidget *content = qobject_cast<QMdiSubWindow *>(window)->widget();
+            auto *close = content->findChildren<QPushButton *>(QRegularExpression("cmdClose_")).value(0);
+            QVERIFY(content->geometry().top() > 0);
+            QVERIFY(window->contentsRect().contains(QRect(close->mapTo(window, QPoint()), close->size())));
+        }
         click(part(made[2], "cmdClose_Preset"));
+        QVERIFY(made[2]->isHidden());
+        desk.frame->resize(300, 300);
         QWidget *last = made[1];
         auto *area = desk.find<QMdiArea>({});
         const auto scrollAway = [&](QWidget *from) {
@@ -268,43 +243,15 @@ private slots:
             QCOMPARE(made[i + 1]->geometry().topLeft(), made[i]->geometry().topRight() + QPoint(1, 0));
 
         scrollAway(last);
+        QStringList listed; // the closed window is not listed
+        for (QAction *item : windowList(desk))
+            listed << item->text();
+        QCOMPARE(listed, QStringList({ "&1 Ch: 1 (channel 1)", "&2 Ch: 2 (channel 2)", "&3 Ch: 4 (channel 4)" }));
         QAction *item = windowList(desk).value(1);
-        QCOMPARE(item->text(), "&2 Ch: 2 (channel 2)");
         item->trigger();
         QCOMPARE(area->activeSubWindow(), last);
         QVERIFY(area->viewport()->rect().contains(last->geometry().topLeft()));
         QVERIFY(area->viewport()->rect().contains(last->geometry().topRight()));
-    }
-
-    void wholeWindows_data()
-    {
-        QTest::addColumn<ControlRegistry::ControlKind>("kind");
-        QTest::addColumn<QString>("close");
-        QTest::newRow("slider") << ControlRegistry::Slider << "cmdClose_Slider";
-        QTest::newRow("preset") << ControlRegistry::Preset << "cmdClose_Preset";
-    }
-
-    void wholeWindows()
-    {
-        QFETCH(ControlRegistry::ControlKind, kind);
-        QFETCH(QString, close);
-        Desk desk;
-        desk.frame->show();
-        desk.add(ControlRegistry::Slider, 4);
-        QWidget *content = desk.add(kind, 5);
-        QMdiSubWindow *window = windowOf(content);
-        QVERIFY(content->geometry().top() > 0); // below the title bar
-        auto *button = part(content, close);
-        const QRect closeInWindow(button->mapTo(window, QPoint()), button->size());
-        QVERIFY(window->rect().contains(closeInWindow));
-        QVERIFY(window->contentsRect().contains(closeInWindow));
-        QStringList listed;
-        for (QAction *item : windowList(desk))
-            listed << item->text();
-        QCOMPARE(listed, QStringList({ "&1 Ch: 4 (channel 4)", "&2 Ch: 5 (channel 5)" }));
-        click(button);
-        QVERIFY(window->isHidden());
-        QCOMPARE(windowList(desk).size(), 1); // a closed window is not listed
     }
 
     void sliderInput_data()

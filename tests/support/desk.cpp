@@ -2,13 +2,12 @@
 // the operator's hands.
 #include "desk.h"
 
-#include "controls/frmpresets.h"
-#include "controls/frmslider.h"
 #include "ui/svgimage.h"
 
-#include <QAbstractButton>
+#include <QButtonGroup>
 #include <QAction>
 #include <QApplication>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -29,18 +28,14 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
 
 QString Desk::lamp() const
 {
-    const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden();
-    const bool lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
+    const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden(),
+               lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
     return lit == unlit ? "both or none" : (lit ? "lit" : "unlit");
 }
 
 int Desk::checkedPort() const
 {
-    for (int n = 1; n <= kComPorts; ++n) {
-        if (find<QAbstractButton>(QStringLiteral("optCommSelect%1").arg(n))->isChecked())
-            return n;
-    }
-    return 0;
+    return std::max(0, frame->findChild<QButtonGroup *>()->checkedId());
 }
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
@@ -48,6 +43,9 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
         whenModal([channel, preset](QWidget *box) {
+            // The prompt's carriage return shows as a line break; typing replaces the default.
+            QVERIFY(qobject_cast<QInputDialog *>(box)->labelText().contains("channel\nthat"));
+            QCOMPARE(box->findChild<QLineEdit *>()->selectedText(), "0");
             QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
             whenModal([preset](QWidget *name) {
                 if (preset)

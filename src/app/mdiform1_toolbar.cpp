@@ -90,7 +90,8 @@ void MDIForm1::buildToolbar()
     for (QWidget *w : std::as_const(m_toolbarOrder))
         w->installEventFilter(this);
     // The desktop's way between panes: from the toolbar to the workspace and back.
-    for (const QKeySequence &keys : { QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6) })
+    for (const QKeySequence &keys :
+         { QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6) })
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &MDIForm1::switchPane);
 }
 
@@ -180,8 +181,8 @@ void MDIForm1::listWindows(QMenu *mnuNew)
             mnuNew->addSeparator();
         const QString name = QString(content->Caption()).replace(u'&', QStringLiteral("&&"));
         const QString text = QStringLiteral("%1 (channel %2)").arg(name, content->Tag());
-        QAction *item = mnuNew->addAction(number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(text)
-                                                      : text);
+        QAction *item = mnuNew->addAction(
+                number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(text) : text);
         connect(item, &QAction::triggered, this, [this, window = QPointer(window)] {
             if (!window)
                 return;

@@ -69,7 +69,8 @@ void ControlRegistry::place(ControlWindow *content)
     window->setSystemMenu(nullptr);
     window->setWidget(content);
     // "[*]" in a title is Qt's placeholder for a modified mark; double it to show it.
-    window->setWindowTitle(content->Caption().replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+    window->setWindowTitle(
+            content->Caption().replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     m_area->addSubWindow(window);
 
     // Sized only now: without a parent the window counts no title bar and would cut its
@@ -103,6 +104,5 @@ void ControlRegistry::bringIntoView(QMdiSubWindow *window)
     };
     scrollBy(m_area->horizontalScrollBar(), placed.left(), placed.right(), view.left(),
              view.right());
-    scrollBy(m_area->verticalScrollBar(), placed.top(), placed.bottom(), view.top(),
-             view.bottom());
+    scrollBy(m_area->verticalScrollBar(), placed.top(), placed.bottom(), view.top(), view.bottom());
 }

@@ -27,8 +27,8 @@ QAccessibleInterface *named(Desk &desk, const QString &name)
 struct Operator
 {
     const char *name;
-    // Keys to the focused control; "click:", "press:" or "toggle:" a named control, as a mouse
-    // or a screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame.
+    // Keys to the focused control; "click:" or "press:" a named control, as a mouse or a
+    // screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame.
     QString steps;
     int port;
     QString lamp, focus, box = {}; // box: how the one box shown starts, if any
@@ -125,7 +125,7 @@ private slots:
             {"Shift+F6 back to the workspace", "F6 Right Shift+F6", 1, "lit", "Channel 9 level"},
             {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level"},
             {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level"},
-            {"Toggle on the lamp, twice", "toggle:COM_port_open toggle:COM_port_closed", 1, "lit", "Channel 9 level"},
+            {"Press on the lamp, twice", "press:COM_port_open press:COM_port_closed", 1, "lit", "Channel 9 level"},
             {"a click on a port", "click:COM2", 2, "lit", "COM2"},
             {"a click on the lamp closes the port", "click:COM_port_open", 1, "unlit", "COM port closed"},
             {"a second click opens it again", "click:COM_port_open click:COM_port_closed", 1, "lit", "COM port open"},
@@ -147,13 +147,13 @@ private slots:
         desk.frame->show();
         QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
         desk.add(ControlRegistry::Slider, 9);
-        QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(), &QSerialPort::errorOccurred);
+        QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(),
+                          &QSerialPort::errorOccurred);
         for (const QString &step : row.steps.split(' ')) {
             const QString what = step.section(':', 1).replace('_', ' ');
             if (step.startsWith("pull") || step.startsWith("plug")) {
                 VirtualCard *card = desk.rig.card(what.toInt());
                 step.startsWith("pull") ? card->unplug() : card->plugIn();
-                card->setRecording(true);
             } else if (step == "send") {
                 desk.frame->SendChannelFrame("12", "200");
                 QTest::qWait(100);
@@ -163,9 +163,7 @@ private slots:
                 if (step.startsWith("click"))
                     click(static_cast<QWidget *>(control->object()));
                 else
-                    control->actionInterface()->doAction(step.startsWith("press")
-                                                                 ? QAccessibleActionInterface::pressAction()
-                                                                 : QAccessibleActionInterface::toggleAction());
+                    control->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
                 QCoreApplication::processEvents(); // a press is carried out after the call
             } else {
                 const QKeyCombination key = QKeySequence::fromString(step)[0];
@@ -181,14 +179,17 @@ private slots:
         const qsizetype errorCount = errors.size();
         QTest::qWait(200);
         QVERIFY(errors.size() == errorCount && errorCount <= 4);
-        QCOMPARE(QAccessible::queryAccessibleInterface(QApplication::focusWidget())->text(QAccessible::Name), row.focus);
+        const auto *focused = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
+        QCOMPARE(focused->text(QAccessible::Name), row.focus);
         // What a screen reader is told: five radio buttons, one down, and a lamp that is a
         // button checked while the port is open; each pressed by its Press.
+        const QString lamp = row.lamp == "lit" ? "COM port open" : "COM port closed";
         for (int n = 0; n <= kComPorts; ++n) {
-            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port " + QString(row.lamp == "lit" ? "open" : "closed"));
+            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : lamp);
             QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
             QCOMPARE(bool(c->state().checked), n ? n == row.port : row.lamp == "lit");
-            QVERIFY(c->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+            QVERIFY(c->actionInterface()->actionNames().contains(
+                    QAccessibleActionInterface::pressAction()));
         }
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
@@ -241,7 +242,8 @@ private slots:
         QVERIFY(presets->isVisible());
         QCOMPARE(desk.wire(1, 2, 200).toHex(), QByteArray()); // the click behind the box
         click(button);
-        QCOMPARE(desk.wire(1, 2, row.ends ? 200 : 2000).toHex(), QByteArray(row.ends ? "" : "0700"));
+        QCOMPARE(desk.wire(1, 2, row.ends ? 200 : 2000).toHex(),
+                 QByteArray(row.ends ? "" : "0700"));
     }
 
     void endingOnSignal_data()
@@ -264,16 +266,19 @@ private slots:
         QMap<int, QString> device; // "COM3 is /dev/pts/7", or "unplugged"
         while (device.size() < kComPorts && demo.waitForReadyRead(5000)) {
             while (demo.canReadLine()) {
-                const QStringList seen = QString::fromLocal8Bit(demo.readLine()).trimmed().split(' ');
+                const QStringList seen = QString(demo.readLine()).trimmed().split(' ');
                 if (seen.value(1) == "is")
                     device[seen[0].mid(3).toInt()] = seen.value(2);
             }
         }
         QCOMPARE(device.size(), kComPorts);
+        const QString missing = row.options.value(0) == "--missing" ? row.options[1] : "";
         for (int n = 1; n <= kComPorts; ++n) // a busy port has its card; a missing one has none
-            QCOMPARE(device[n] == "unplugged", row.options.value(1).contains(QString::number(n)) && row.options[0] == "--missing");
+            QCOMPARE(device[n] == "unplugged", missing.contains(QString::number(n)));
         const QString lock = "/var/lock/LCK.." + device[row.opened].mid(5).replace('/', '_');
-        const auto ownerOf = [&](int n) { return PortProbe::lockOwner(device[n]).value_or(PortProbe::LockOwner{}).pid; };
+        const auto ownerOf = [&](int n) {
+            return PortProbe::lockOwner(device[n]).value_or(PortProbe::LockOwner{}).pid;
+        };
         QTRY_COMPARE(ownerOf(row.opened), demo.processId());
         QVERIFY(QFile::exists(lock));
         for (int n = 1; n <= kComPorts; ++n)
@@ -306,9 +311,7 @@ private slots:
         desk.rig.card(1)->setListening(false);
         while (port->bytesToWrite() == 0)
             desk.frame->SendChannelFrame("1", "3");
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < CardLink::kStallMs + 1000) {
+        for (QDeadlineTimer flood(CardLink::kStallMs + 1000); !flood.hasExpired();) {
             desk.frame->SendChannelFrame("1", "4");
             QTest::qWait(50);
             char byte;

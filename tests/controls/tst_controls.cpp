@@ -216,12 +216,14 @@ private slots:
         desk.frame->show();
         QList<QWidget *> made;
         for (int channel = 1; channel <= 3; ++channel)
-            made << windowOf(desk.add(channel == 2 ? ControlRegistry::Slider : ControlRegistry::Preset, channel));
+            made << windowOf(desk.add(ControlRegistry::ControlKind(channel % 2), channel));
         for (QWidget *window : std::as_const(made)) { // whole, below the title bar, Close within
             QWidget *content = qobject_cast<QMdiSubWindow *>(window)->widget();
-            auto *close = content->findChildren<QPushButton *>(QRegularExpression("cmdClose_")).value(0);
+            auto *close =
+                    content->findChildren<QPushButton *>(QRegularExpression("cmdClose_")).value(0);
             QVERIFY(content->geometry().top() > 0);
-            QVERIFY(window->contentsRect().contains(QRect(close->mapTo(window, QPoint()), close->size())));
+            QVERIFY(window->contentsRect().contains(
+                    QRect(close->mapTo(window, QPoint()), close->size())));
         }
         click(part(made[2], "cmdClose_Preset"));
         QVERIFY(made[2]->isHidden());
@@ -240,14 +242,13 @@ private slots:
         QVERIFY(area->viewport()->rect().contains(newest->geometry().topRight()));
         made << newest;
         for (int i = 0; i + 1 < made.size(); ++i)
-            QCOMPARE(made[i + 1]->geometry().topLeft(), made[i]->geometry().topRight() + QPoint(1, 0));
+            QCOMPARE(made[i + 1]->pos(), made[i]->geometry().topRight() + QPoint(1, 0));
 
         scrollAway(last);
-        QStringList listed; // the closed window is not listed
-        for (QAction *item : windowList(desk))
-            listed << item->text();
-        QCOMPARE(listed, QStringList({ "&1 Ch: 1 (channel 1)", "&2 Ch: 2 (channel 2)", "&3 Ch: 4 (channel 4)" }));
-        QAction *item = windowList(desk).value(1);
+        const QList<QAction *> items = windowList(desk); // the closed window is not listed
+        QCOMPARE(items.size(), 3);
+        QCOMPARE(items[2]->text(), "&3 Ch: 4 (channel 4)");
+        QAction *item = items[1];
         item->trigger();
         QCOMPARE(area->activeSubWindow(), last);
         QVERIFY(area->viewport()->rect().contains(last->geometry().topLeft()));

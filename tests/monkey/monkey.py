@@ -47,15 +47,14 @@ class Monkey:
             "windowmove", "--sync", self.main, 0, 0, "windowmove", "--sync", monitor, 0, 760)
 
     def read(self):
-        for m in map(re.compile(r"COM(\d) ch (\d+) (?:= (\d+)|has no value)").match, self.proc.stdout):
-            if m:
-                self.frames.append((time.monotonic(), int(m[1]), int(m[2]), m[3] and int(m[3])))
+        for m in filter(None, map(re.compile(r"COM(\d) ch (\d+) (?:= (\d+)|has no value)").match, self.proc.stdout)):
+            self.frames.append((time.monotonic(), int(m[1]), int(m[2]), m[3] and int(m[3])))
 
     def within(self, done, failure, seconds=2):
         end = time.monotonic() + seconds
         while not (result := done()):
             if self.proc.poll() is not None or time.monotonic() > end:
-                raise AssertionError(f"the program ended ({self.proc.returncode})" if self.proc.poll() else failure)
+                raise AssertionError(failure if self.proc.poll() is None else f"the program ended ({self.proc.returncode})")
             time.sleep(0.02)
         return result
 

@@ -49,7 +49,7 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
             QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
             whenModal([preset](QWidget *name) {
                 if (preset)
-                    whenModal([](QWidget *rows) { click(rows->findChild<QWidget *>("OK_Button")); });
+                    whenModal([](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
                 QTest::keyClick(name, Qt::Key_Return);
             });
             QTest::keyClick(box, Qt::Key_Return);
@@ -59,11 +59,6 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
     return find<QMdiArea>({})->subWindowList(QMdiArea::CreationOrder).last()->widget();
-}
-
-QByteArray Desk::wire(int com, int count, int timeoutMs)
-{
-    return rig.takeBytes(com, count, timeoutMs);
 }
 
 QByteArray frame(int channel, int value)

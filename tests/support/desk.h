@@ -47,7 +47,10 @@ struct Desk
     // The real boxes are answered by keys, and the preset dialog's OK by a click.
     QWidget *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting for `count` of them.
-    QByteArray wire(int com, int count = 2, int timeoutMs = 2000);
+    QByteArray wire(int com, int count = 2, int timeoutMs = 2000)
+    {
+        return rig.takeBytes(com, count, timeoutMs);
+    }
 };
 
 // The two bytes of one frame.

@@ -33,7 +33,7 @@ public:
     {
         bool ok = false;
         const double level = value.toDouble(&ok);
-        if (ok)
+        if (ok && std::isfinite(level)) // a NaN would not survive the conversion to int
             bar()->setLevel(int(std::clamp(std::round(level), 0.0, double(LevelBar::kTop))));
     }
     QVariant maximumValue() const override { return LevelBar::kTop; }

@@ -12,7 +12,7 @@ ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=O
 # Debian's own Python, which has the accessibility bus's bindings.
 PYTHON = /usr/bin/python3
 
-.PHONY: all build run demo test test-asan fuzz monkey bench screenshots package clean
+.PHONY: all build run demo test test-asan fuzz monkey bench screenshots package test-debian13 clean
 
 all: build
 
@@ -85,6 +85,13 @@ package:
 	@cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLUMIDESK_WERROR=OFF -DLUMIDESK_BENCH=OFF >/dev/null
 	@cmake --build $(BUILD)-release -j$(JOBS)
 	cd $(BUILD)-release && cpack -G DEB
+
+# What CI checks, run again in a Debian 13 root beside this machine (as root; the root is made
+# with debootstrap when missing and kept). Its /dev holds pseudo-terminals and no serial port.
+test-debian13:
+	bash scripts/debian13.sh bash -c 'make test && bash tests/package/check-package.sh \
+		&& make fuzz FUZZ_SECONDS=$(FUZZ_SECONDS) && make test-asan \
+		&& make monkey MONKEY_SECONDS=$(MONKEY_SECONDS)'
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-release

@@ -90,9 +90,11 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
     const std::optional<quint8> valueByte = StrictByte::read(value);
     if (!valueByte)
         return SendOutcome::BadValue;
+    // Output only appends to the link's queue, which hands its bytes to the driver in order
+    // at the next turn of the event loop or the flush below: nothing between the two writes
+    // can close the port, so the value byte always follows its channel byte.
     Output(*channelByte);
-    if (m_port.isOpen()) // a write error closes the port
-        Output(*valueByte);
+    Output(*valueByte);
     // Hand both bytes to the driver now rather than at the next turn of the event loop, but
     // only when it has room: QSerialPort reports a full buffer as a failed write.
     if (m_port.isOpen() && lineHasRoom())

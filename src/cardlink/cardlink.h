@@ -18,7 +18,11 @@ public:
     enum class SendOutcome { Sent, PortClosed, BadChannel, BadValue, LineLost };
 
     // How long bytes may wait with none of them taken by the line before it counts as lost.
-    static constexpr int kStallMs = 2000;
+    // Longer than a healthy line at 9600 baud (960 bytes a second) ever goes without taking
+    // any: under a flood the driver wakes a writer only when nearly all of its buffer has
+    // gone out, (4096 - 256) bytes for a UART and (4095 - 128) for a pseudo-terminal, some
+    // 4.1 s.
+    static constexpr int kStallMs = 6000;
 
     explicit CardLink(PortMap portMap, QObject *parent = nullptr);
 

@@ -12,10 +12,12 @@ std::unique_ptr<MDIForm1> open(QApplication &app, Dialogs &dialogs, PortMap port
 {
     Appearance::apply(app);
     auto frame = std::make_unique<MDIForm1>(dialogs, std::move(portMap));
+    // Before the port opens: a signal from then on waits for the event loop, which closes the
+    // frame and so releases the port, rather than ending the process with the port held.
+    EndOnSignal::install(*frame);
     if (!frame->MDIForm_Load())
         return nullptr;
     frame->show();
-    EndOnSignal::install(*frame);
     return frame;
 }
 

@@ -2,6 +2,8 @@
 // a pulled card and a stalled line; the real boxes; the close box; ending on a signal.
 #include "support/desk.h"
 
+#include "app/deskstart.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QFile>
@@ -331,6 +333,22 @@ private slots:
         desk.rig.card(1)->setListening(true);
         got += desk.rig.takeBytes(1, int(expected.size() - got.size()));
         QCOMPARE(got.toHex(), expected.toHex());
+    }
+
+    void signalDuringStartUp()
+    {
+        // The signal comes as start-up asks for COM1's device, just before the port opens.
+        CardRig rig;
+        ScriptedDialogs dialogs;
+        const auto frame = DeskStart::open(*qApp, dialogs, [map = rig.map()](int n) {
+            ::raise(SIGTERM);
+            return map(n);
+        });
+        QVERIFY(frame);
+        QTRY_COMPARE(dialogs.endings, QList<int>{ 0 });
+        QVERIFY(!frame->MSComm1().portOpen());
+        QSerialPort other(rig.card(1)->devicePath());
+        QVERIFY(other.open(QIODevice::WriteOnly)); // its lock file is gone too
     }
 };
 

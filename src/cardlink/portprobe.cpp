@@ -46,6 +46,32 @@ bool processAlive(qint64 pid)
 {
     return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
+
+// Whether any process, this one included, has the device open: read from /proc without
+// touching the device.
+bool openAnywhere(const QByteArray &path)
+{
+    struct stat device
+    {
+    };
+    if (::stat(path.constData(), &device) != 0 || !S_ISCHR(device.st_mode))
+        return false;
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &process :
+         proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted)) {
+        const QDir fds(proc.filePath(process + QStringLiteral("/fd")));
+        for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
+                                                 QDir::Unsorted)) {
+            struct stat held
+            {
+            };
+            if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &held) == 0
+                && S_ISCHR(held.st_mode) && held.st_rdev == device.st_rdev)
+                return true;
+        }
+    }
+    return false;
+}
 #endif
 
 OpenOutcome noSuchDevice(const QString &devicePath)
@@ -118,9 +144,12 @@ OpenOutcome beforeOpen(const QString &devicePath)
     // Qt honours only its own lock files; another program's UUCP lock is a claim too.
     if (const auto owner = lockOwner(devicePath); owner && owner->pid != qint64(::getpid()))
         return inUse(devicePath);
-    // Root passes through another program's exclusive access, so look for it first.
-    // Closing this descriptor leaves the other program's flag alone: it is not the last one.
-    if (::geteuid() == 0) {
+    // Root passes through another program's exclusive access, so look for it first, but
+    // only where someone has the device open: closing a look of our own would otherwise be
+    // the device's last close, and the driver would drop DTR and RTS, a reset pulse for a
+    // card that resets on DTR. Where someone has it open, this close leaves the line and
+    // the other program's flag alone.
+    if (::geteuid() == 0 && openAnywhere(path)) {
         const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             int exclusive = 0;

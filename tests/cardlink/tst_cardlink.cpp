@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
 #include <termios.h>
 
 namespace {
@@ -113,6 +115,7 @@ private slots:
             {"another program's lock file", F::Held, "is in use by another program (process 1,"},
             {"exclusive access", F::Held, "is in use by another program"},
             {"stale lock file", F::None, ""},
+            {"nobody else has it", F::None, ""},
             {"not a terminal", F::Other, "lumidesk-not-a-tty"},
         };
         // clang-format on
@@ -124,12 +127,20 @@ private slots:
     {
         QFETCH(Open, row);
         link.setPortOpen(false);
-        const QString device = rig.card(1)->devicePath();
+        QString device = rig.card(1)->devicePath();
+        // A line whose far end nobody has opened: the card's own keeps one open.
+        const int free = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(free >= 0 && ::grantpt(free) == 0 && ::unlockpt(free) == 0);
+        if (row.how == "nobody else has it")
+            device = QString::fromLocal8Bit(::ptsname(free));
+        // Every open and close of the device: a close by the last holder drops DTR and RTS.
+        const int seen = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ::inotify_add_watch(seen, QFile::encodeName(device).constData(), IN_OPEN | IN_CLOSE);
         QFile file(QDir::temp().filePath("lumidesk-not-a-tty"));
         CardLink other([&](int com) -> QString {
             if (row.how == "missing device")
                 return "/dev/lumidesk-missing";
-            return row.how == "not a terminal" ? file.fileName() : rig.map()(com);
+            return row.how == "not a terminal" ? file.fileName() : com == 1 ? device : QString();
         });
         other.setCommPort(row.how == "past the map" ? 9 : 1);
         QSerialPort holder(device);
@@ -154,6 +165,12 @@ private slots:
         QCOMPARE(outcome.failure, row.failure);
         QVERIFY2(outcome.reason.contains(row.reasonHas), qPrintable(outcome.reason));
         QCOMPARE(other.portOpen(), row.failure == PortFailure::None);
+        inotify_event events[8];
+        const ssize_t got = ::read(seen, events, sizeof events);
+        ::close(seen);
+        ::close(free);
+        if (row.how == "nobody else has it")
+            QCOMPARE(got / ssize_t(sizeof(inotify_event)), 1); // the open, and nothing else
     }
 };
 

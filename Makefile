@@ -1,6 +1,6 @@
 # Lumidesk: every target installs what it is missing, then builds.
-# Each target states its own settings, so that one never inherits another's from the cache:
-# warnings are errors in make test and CI, never in a user's make run.
+# Each target states its own settings and has its own build folder: warnings are errors in
+# make test and CI, never in a user's make run.
 SHELL := /bin/bash
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -27,11 +27,13 @@ run: build
 demo: build
 	$(BUILD)/tools/lumidesk-demo
 
+# A build folder of its own, so that make run after make test does not build everything again
+# with the other warning settings.
 test:
 	@bash scripts/install-deps.sh test
-	@cmake -S . -B $(BUILD) $(TEST_CMAKE) >/dev/null
-	@cmake --build $(BUILD) -j$(JOBS)
-	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
+	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
+	@cmake --build $(BUILD)-test -j$(JOBS)
+	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan:
@@ -68,7 +70,7 @@ monkey:
 
 # Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
 bench:
-	@bash scripts/install-deps.sh bench
+	@bash scripts/install-deps.sh xsession bench
 	@cmake -S . -B $(BUILD) $(USER_CMAKE) -DLUMIDESK_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 	@bash scripts/bench.sh $(BUILD) bench/results.md
@@ -94,4 +96,4 @@ test-debian13:
 		&& make monkey MONKEY_SECONDS=$(MONKEY_SECONDS)'
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-release
+	rm -rf $(BUILD) $(BUILD)-test $(BUILD)-asan $(BUILD)-fuzz $(BUILD)-release

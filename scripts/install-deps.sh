@@ -17,7 +17,7 @@ for group in "$@"; do
     fuzz) packages+=(clang libclang-rt-14-dev locales); locale_needed=de_DE.UTF-8 ;;
     xsession) packages+=(xvfb xauth openbox x11-utils xdotool) ;;
     monkey) packages+=(python3 python3-pyatspi at-spi2-core dbus dbus-x11) ;;
-    bench) packages+=(libxcb1-dev valgrind xvfb) ;;
+    bench) packages+=(libxcb1-dev valgrind) ;;
     package) packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
     *) echo "unknown group: $group" >&2; exit 2 ;;
     esac

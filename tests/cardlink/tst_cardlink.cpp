@@ -144,14 +144,15 @@ private slots:
         });
         other.setCommPort(row.how == "past the map" ? 9 : 1);
         QSerialPort holder(device);
-        QFile lock("/var/lock/LCK.." + device.mid(5).replace('/', '_'));
+        // Another program's lock goes where any user may write one, and where two runs of the
+        // suite at once keep apart: the temporary folder is one of the lock folders Linux uses.
+        QFile lock(QDir::temp().filePath("LCK.." + device.mid(5).replace('/', '_')));
         if (row.how == "open in another handle")
             QVERIFY(holder.open(QIODevice::ReadWrite));
         if (row.how == "exclusive access")
             rig.hold(1);
         if (row.how.endsWith("lock file")) {
-            if (!lock.open(QIODevice::WriteOnly))
-                QSKIP("cannot write to /var/lock here");
+            QVERIFY(lock.open(QIODevice::WriteOnly));
             // Process 1 is always alive; 4194000 is past any live process.
             lock.write(row.how.startsWith("another") ? "         1\n" : "   4194000\n");
             lock.close();

@@ -227,7 +227,7 @@ private slots:
         QWidget *presets = desk.add(ControlRegistry::Preset, 7);
         auto *button = presets->findChild<QWidget *>("cmdPresets0");
         QString title;
-        whenModal([&](QWidget *box) {
+        whenModal(desk.frame.get(), [&](QWidget *box) {
             title = box->windowTitle();
             click(button);
             QTest::keyClick(box, row.answer.key(), row.answer.keyboardModifiers());

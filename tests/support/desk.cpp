@@ -42,14 +42,17 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
-        whenModal([channel, preset](QWidget *box) {
+        QObject *owner = frame.get();
+        whenModal(owner, [channel, preset, owner](QWidget *box) {
             // The prompt's carriage return shows as a line break; typing replaces the default.
             QVERIFY(qobject_cast<QInputDialog *>(box)->labelText().contains("channel\nthat"));
             QCOMPARE(box->findChild<QLineEdit *>()->selectedText(), "0");
             QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
-            whenModal([preset](QWidget *name) {
-                if (preset)
-                    whenModal([](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
+            whenModal(owner, [preset, owner](QWidget *name) {
+                if (preset) {
+                    whenModal(owner,
+                              [](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
+                }
                 QTest::keyClick(name, Qt::Key_Return);
             });
             QTest::keyClick(box, Qt::Key_Return);
@@ -77,9 +80,9 @@ void click(QWidget *widget, QPoint at)
         QTest::mouseClick(widget, Qt::LeftButton, {}, point);
 }
 
-void whenModal(std::function<void(QWidget *)> answer)
+void whenModal(QObject *owner, std::function<void(QWidget *)> answer)
 {
-    auto *poll = new QTimer;
+    auto *poll = new QTimer(owner);
     QObject::connect(poll, &QTimer::timeout, [poll, answer] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible())

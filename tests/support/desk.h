@@ -58,5 +58,7 @@ QByteArray frame(int channel, int value);
 
 // A left click in the middle of `widget`, or at `at`.
 void click(QWidget *widget, QPoint at = {});
-// Runs `answer` on the next modal window once it shows, as an operator answering it.
-void whenModal(std::function<void(QWidget *)> answer);
+// Runs `answer` on the next modal window once it shows, as an operator answering it. Stops
+// with `owner`, so that a test that failed before the window showed leaves nothing behind to
+// answer the next test's.
+void whenModal(QObject *owner, std::function<void(QWidget *)> answer);

@@ -280,7 +280,7 @@ int main(int argc, char *argv[])
             QString::fromLatin1(meminfo.readLine()).simplified().section(u' ', 1, 2);
     const QString report =
             QStringLiteral("# Benchmark results\n\n%1, %2 cores, %3 memory, Qt %4, %5, under Xvfb "
-                           "without a window manager; Lumidesk is the demo without its card "
+                           "with openbox; Lumidesk is the demo without its card "
                            "monitor.\n\n%6\n\nDetail:\n\n```\n%7\n```\n")
                     .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODate))
                     .arg(QThread::idealThreadCount())

@@ -3,6 +3,7 @@
 
 #include "controls/controlregistry.h"
 #include "controls/controlwindow.h"
+#include "ui/pressbutton.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
@@ -15,7 +16,6 @@
 #include <QShortcut>
 #include <QFrame>
 #include <QMenuBar>
-#include <QToolButton>
 
 void MDIForm1::buildToolbar()
 {
@@ -26,7 +26,7 @@ void MDIForm1::buildToolbar()
     portFont.setBold(true);
     portFont.setPointSizeF(7.8);
     for (int n = 1; n <= kComPorts; ++n) {
-        auto *button = new QToolButton(m_picture1);
+        auto *button = new PressButton(m_picture1);
         button->setObjectName(QStringLiteral("optCommSelect%1").arg(n));
         button->setText(QString::number(n));
         button->setFont(portFont);
@@ -69,7 +69,7 @@ void MDIForm1::buildToolbar()
     // The picture buttons, framed by Frame1; each picture is 20 x 22 pixels.
     const auto pictureButton = [&](const char *name, int left, const char *picture,
                                    const QString &tip, const QString &accessible) {
-        auto *button = new QToolButton(frame1);
+        auto *button = new PressButton(frame1);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(twipsRect(left, 120, 375, 375));
         button->setIcon(svgIcon(QLatin1String(picture)));
@@ -82,10 +82,10 @@ void MDIForm1::buildToolbar()
     };
     connect(pictureButton("cmdHelp", 120, ":/icons/help.svg", QStringLiteral("How to use Lumidesk"),
                           QStringLiteral("Help")),
-            &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
+            &PressButton::clicked, this, &MDIForm1::cmdHelp_Click);
     connect(pictureButton("cmdExit", 480, ":/icons/exit.svg", QStringLiteral("Exit Application"),
                           QStringLiteral("Exit")),
-            &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+            &PressButton::clicked, this, &MDIForm1::cmdExit_Click);
 
     for (QWidget *w : std::as_const(m_toolbarOrder))
         w->installEventFilter(this);

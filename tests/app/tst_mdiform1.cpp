@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSerialPort>
+#include <QToolButton>
 #include <csignal>
 #include <unistd.h>
 
@@ -192,6 +194,10 @@ private slots:
             QVERIFY(c->actionInterface()->actionNames().contains(
                     QAccessibleActionInterface::pressAction()));
         }
+        QToolButton qts; // Qt's own tool button with a menu keeps Qt's interface
+        qts.setMenu(new QMenu(&qts));
+        auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
+        QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),

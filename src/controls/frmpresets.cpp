@@ -45,6 +45,9 @@ void frmPresets::Form_Load(const Preset_Details &details)
         m_cmdPresets[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
                                                           : QString(name).remove(u'&'));
         m_lblPresets_Val[i] = details.Preset_Value(i)->text();
+        // The level is on no screen; a screen reader tells it with the name.
+        m_cmdPresets[i]->setAccessibleDescription(
+                QStringLiteral("level %1").arg(m_lblPresets_Val[i]));
     }
 }
 

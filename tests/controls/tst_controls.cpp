@@ -205,6 +205,9 @@ private slots:
         setlocale(LC_ALL, "C");
         QLocale::setDefault(QLocale::c());
         QCOMPARE(desk.wire(1).toHex(), QByteArray("085b"));
+        QAccessibleInterface *nine =
+                QAccessible::queryAccessibleInterface(part(second, "cmdPresets9"));
+        QCOMPARE(nine->text(QAccessible::Description), "level " + typed(91)); // on no screen
     }
 
     void placement()

@@ -52,6 +52,12 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
             [this]() -> const Preset_Details & { return m_questions.presetDetails(); }, this);
     buildToolbar();
     buildMenus();
+    // A hidden window would keep the keys, and its slider would go on sending: the focus goes
+    // to the window active before it, or to the port in use when no window is showing.
+    connect(m_registry, &ControlRegistry::windowClosed, this, [this] {
+        if (!focusWorkspace(Qt::OtherFocusReason))
+            focusPort(Qt::OtherFocusReason);
+    });
 
     // Queued: the box must not open inside the serial port's own error handling.
     connect(&m_link, &CardLink::lost, this, &MDIForm1::onLinkLost, Qt::QueuedConnection);

@@ -48,6 +48,9 @@ private:
     void listWindows(QMenu *mnuNew);
     // F6 and Shift+F6: the focus goes from the toolbar to the workspace and back.
     void switchPane();
+    // To the control window last active that is showing; false when none is.
+    bool focusWorkspace(Qt::FocusReason reason);
+    void focusPort(Qt::FocusReason reason);
     // Arrows and Enter among the toolbar's buttons; true when the key was taken.
     bool toolbarKey(QWidget *control, QKeyEvent *event);
     void optCommSelect_Click(int index);

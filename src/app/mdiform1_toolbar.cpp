@@ -122,24 +122,31 @@ bool MDIForm1::toolbarKey(QWidget *control, QKeyEvent *event)
 
 void MDIForm1::switchPane()
 {
-    if (!m_picture1->isAncestorOf(focusWidget())) {
-        QAbstractButton *port = m_optCommSelect->checkedButton();
-        (port ? port : m_optCommSelect->button(1))->setFocus(Qt::ShortcutFocusReason);
-        return;
-    }
-    QMdiSubWindow *window = m_area->activeSubWindow();
-    if (!window) {
-        const QList<QMdiSubWindow *> all = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
-        for (auto it = all.rbegin(); it != all.rend() && !window; ++it)
-            window = (*it)->isVisible() ? *it : nullptr;
-    }
-    if (!window) {
+    if (!m_picture1->isAncestorOf(focusWidget()))
+        focusPort(Qt::ShortcutFocusReason);
+    else if (!focusWorkspace(Qt::ShortcutFocusReason))
         m_area->setFocus(Qt::ShortcutFocusReason);
-        return;
-    }
+}
+
+void MDIForm1::focusPort(Qt::FocusReason reason)
+{
+    QAbstractButton *port = m_optCommSelect->checkedButton();
+    (port ? port : m_optCommSelect->button(1))->setFocus(reason);
+}
+
+bool MDIForm1::focusWorkspace(Qt::FocusReason reason)
+{
+    // The active window comes last in the history; a closed one can still be it.
+    QMdiSubWindow *window = nullptr;
+    const QList<QMdiSubWindow *> all = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = all.rbegin(); it != all.rend() && !window; ++it)
+        window = (*it)->isHidden() ? nullptr : *it;
+    if (!window)
+        return false;
     m_area->setActiveSubWindow(window);
     QWidget *last = window->widget()->focusWidget();
-    (last ? last : window->widget())->setFocus(Qt::ShortcutFocusReason);
+    (last ? last : window->widget())->setFocus(reason);
+    return true;
 }
 
 void MDIForm1::buildMenus()

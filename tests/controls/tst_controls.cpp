@@ -183,7 +183,8 @@ private slots:
             rows.hide();
             ++showing;
         };
-        desk.dialogs.inputAnswers = { typed(7), "a", typed(8), "b" };
+        desk.dialogs.inputAnswers = { "9", "s", typed(7), "a", typed(8), "b" };
+        QWidget *slider = desk.add(ControlRegistry::Slider, 0);
         QWidget *first = desk.add(ControlRegistry::Preset, 0);
         QWidget *second = desk.add(ControlRegistry::Preset, 0);
         const auto press = [&row](QWidget *button) {
@@ -208,6 +209,20 @@ private slots:
         QAccessibleInterface *nine =
                 QAccessible::queryAccessibleInterface(part(second, "cmdPresets9"));
         QCOMPARE(nine->text(QAccessible::Description), "level " + typed(91)); // on no screen
+        // A window closed by the same hands gives the focus to the window active before it, the
+        // last one to the port in use, and none of them takes a key any more.
+        const QList<QWidget *> order{ second, first, slider, desk.find("optCommSelect1") };
+        desk.frame->activateWindow(); // the dialog was the active window last
+        QTRY_COMPARE(QApplication::activeWindow(), desk.frame.get());
+        for (int i = 0; i < 3; ++i) {
+            press(order[i]->findChildren<QPushButton *>(QRegularExpression("cmdClose_")).value(0));
+            QTRY_VERIFY(windowOf(order[i])->isHidden());
+            QVERIFY(order[i + 1]->hasFocus()
+                    || order[i + 1]->isAncestorOf(QApplication::focusWidget()));
+        }
+        for (const auto key : { Qt::Key_Up, Qt::Key_Home, Qt::Key_Space })
+            QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(desk.wire(1, 2, 200).toHex(), QByteArray());
     }
 
     void placement()

@@ -46,6 +46,8 @@ private:
     void buildToolbar();
     void buildMenus();
     void listWindows(QMenu *mnuNew);
+    // Once the frame is active again after the menu.
+    void focusChosen();
     // F6 and Shift+F6: the focus goes from the toolbar to the workspace and back.
     void switchPane();
     // To the control window last active that is showing; false when none is.
@@ -76,5 +78,6 @@ private:
     std::array<SvgImage *, 2> m_lamps{};
     QList<QWidget *> m_toolbarOrder; // as Tab and the arrows walk them
     QPointer<frmHelp> m_help;
+    QPointer<QWidget> m_chosen; // from the window list, to take the focus once the frame is active
     bool m_ended = false;
 };

@@ -9,11 +9,15 @@
 #include "ui/twips.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QShortcut>
+#include <QTimer>
+#include <QWindow>
 #include <QFrame>
 #include <QMenuBar>
 
@@ -162,6 +166,7 @@ void MDIForm1::buildMenus()
     preset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click);
     connect(mnuNew, &QMenu::aboutToShow, this, [this, mnuNew] { listWindows(mnuNew); });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &MDIForm1::focusChosen);
 
     // Help and Exit are commands on the menu bar itself.
     QAction *help = menuBar()->addAction(QStringLiteral("&Help"));
@@ -195,7 +200,26 @@ void MDIForm1::listWindows(QMenu *mnuNew)
                 return;
             m_area->setActiveSubWindow(window);
             m_registry->bringIntoView(window);
-            window->widget()->setFocus(Qt::OtherFocusReason);
+            // A screen reader follows only the last focus change, and the frame is active again
+            // only after the menu has gone: the control takes the focus then.
+            m_chosen = window->widget();
+            activateWindow();
+            QTimer::singleShot(0, this, &MDIForm1::focusChosen);
         });
+    }
+}
+
+void MDIForm1::focusChosen()
+{
+    if (!m_chosen || QGuiApplication::focusWindow() != windowHandle()
+        || QApplication::activePopupWidget())
+        return;
+    m_chosen->setFocus(Qt::OtherFocusReason);
+    m_chosen = nullptr;
+    // The control had the focus back already as the menu closed, before the frame was active
+    // again; a screen reader heard that, then the frame. It is told the focus once more.
+    if (QWidget *control = QApplication::focusWidget()) {
+        QAccessibleEvent focused(control, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focused);
     }
 }

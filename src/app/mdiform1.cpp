@@ -7,6 +7,7 @@
 #include "ui/accessiblepress.h"
 #include "ui/apptitle.h"
 #include "ui/dialogs.h"
+#include "ui/notice.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
@@ -153,12 +154,15 @@ void MDIForm1::onLinkLost(int port, const QString &reason)
 
 void MDIForm1::showLamp(bool lit)
 {
-    // The lamp is two pictures in one place; the focus stays on the lamp as it changes.
+    // The lamp is two pictures in one place; the focus stays on the lamp as it changes, and a
+    // screen reader hears the change wherever the focus is, a reconnection included.
     const bool focused = m_lamps[0]->hasFocus() || m_lamps[1]->hasFocus();
     m_lamps[lit ? 1 : 0]->show();
     if (focused)
         m_lamps[lit ? 1 : 0]->setFocus(Qt::OtherFocusReason);
     m_lamps[lit ? 0 : 1]->hide();
+    m_lampNotice->say(
+            QStringLiteral("COM%1 %2").arg(m_link.commPort()).arg(lit ? "open" : "closed"));
 }
 
 void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)

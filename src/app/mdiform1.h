@@ -16,6 +16,7 @@ class QButtonGroup;
 class QKeyEvent;
 class QMdiArea;
 class QMenu;
+class Notice;
 class SvgImage;
 class frmHelp;
 
@@ -76,6 +77,7 @@ private:
     CreationQuestions m_questions;
     QButtonGroup *m_optCommSelect = nullptr;
     std::array<SvgImage *, 2> m_lamps{};
+    Notice *m_lampNotice = nullptr; // says the port opened or closed, whatever did it
     QList<QWidget *> m_toolbarOrder; // as Tab and the arrows walk them
     QPointer<frmHelp> m_help;
     QPointer<QWidget> m_chosen; // from the window list, to take the focus once the frame is active

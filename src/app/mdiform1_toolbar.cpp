@@ -3,6 +3,7 @@
 
 #include "controls/controlregistry.h"
 #include "controls/controlwindow.h"
+#include "ui/notice.h"
 #include "ui/pressbutton.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
@@ -63,6 +64,7 @@ void MDIForm1::buildToolbar()
         m_toolbarOrder << lamp;
     }
     m_lamps[1]->hide();
+    m_lampNotice = new Notice(m_picture1);
 
     auto *frame1 = new QFrame(m_picture1);
     frame1->setObjectName(QStringLiteral("Frame1"));

@@ -198,6 +198,11 @@ private slots:
         qts.setMenu(new QMenu(&qts));
         auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
         QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
+        // Whatever set the lamp, a screen reader was told so as it happened.
+        const char *state = row.lamp == "lit" ? "open" : "closed";
+        QAccessibleInterface *told =
+                named(desk, QStringLiteral("COM%1 %2").arg(row.port).arg(state));
+        QVERIFY(told && told->role() == QAccessible::Notification);
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),

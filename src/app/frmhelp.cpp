@@ -44,32 +44,36 @@ frmHelp::frmHelp(QWidget *parent)
     QFont normal = font();
     normal.setBold(false);
     normal.setPointSizeF(normal.pointSizeF());
+    // The texts lie on a page of their own inside the frame: a titled frame labels its direct
+    // children, and a screen reader reads no text that labels or is labelled by something.
+    auto *page = new QWidget(frame);
+    page->setGeometry(frame->rect());
 
     const QList<QLabel *> labels{
-        addLabel(frame, "Label1", twipsRect(120, 360, 5775, 495),
+        addLabel(page, "Label1", twipsRect(120, 360, 5775, 495),
                  QStringLiteral("This program is designed to control the Serilume card from "
                                 "Brackwater.")),
-        addLabel(frame, "Label2", twipsRect(120, 840, 5775, 615),
+        addLabel(page, "Label2", twipsRect(120, 840, 5775, 615),
                  QStringLiteral("The 5 numbered buttons in the toolbar are for selecting which "
                                 "COM port you have connected your card to. If you select an "
                                 "invalid port (one that is already in use, or does not exist) the "
                                 "program will tell you and leave the port closed. ")),
-        addLabel(frame, "Label3", twipsRect(120, 1560, 5775, 495),
+        addLabel(page, "Label3", twipsRect(120, 1560, 5775, 495),
                  QStringLiteral("The indicator beside these buttons shows the status of the COM "
                                 "port that has been selected, and by clicking this indicator you "
                                 "can open and close the port.")),
-        addLabel(frame, "Label4", twipsRect(120, 2040, 5535, 735),
+        addLabel(page, "Label4", twipsRect(120, 2040, 5535, 735),
                  QStringLiteral("You can add new Sliders and Presets with the 'New' Menu item. "
                                 "Enter the channel number, and in the case of presets, the button "
                                 "values, and arrange the controls as you wish!")),
-        addLabel(frame, "Label5", twipsRect(120, 2760, 1095, 255), QStringLiteral("Shortcuts")),
-        addLabel(frame, "Label8", twipsRect(4605, 2880, 1335, 615),
+        addLabel(page, "Label5", twipsRect(120, 2760, 1095, 255), QStringLiteral("Shortcuts")),
+        addLabel(page, "Label8", twipsRect(4605, 2880, 1335, 615),
                  QStringLiteral("Lumidesk, by the Lumidesk team, for Brackwater")),
-        addLabel(frame, "Label6", twipsRect(120, 3000, 1455, 255),
+        addLabel(page, "Label6", twipsRect(120, 3000, 1455, 255),
                  QStringLiteral("Ctrl+S: New Slider")),
-        addLabel(frame, "Label7", twipsRect(120, 3240, 1335, 255),
+        addLabel(page, "Label7", twipsRect(120, 3240, 1335, 255),
                  QStringLiteral("Ctrl+P: New Preset")),
-        addLabel(frame, "Label9", twipsRect(240, 3600, 5055, 255),
+        addLabel(page, "Label9", twipsRect(240, 3600, 5055, 255),
                  QStringLiteral("For further assistance or info, contact "
                                 "support@lumidesk.example")),
     };
@@ -80,12 +84,12 @@ frmHelp::frmHelp(QWidget *parent)
     frame->findChild<QLabel *>(QStringLiteral("Label5"))->setFont(bold);
     frame->findChild<QLabel *>(QStringLiteral("Label9"))->setWordWrap(false);
 
-    auto *bulb = new SvgImage(QStringLiteral(":/icons/bulb.svg"), frame);
+    auto *bulb = new SvgImage(QStringLiteral(":/icons/bulb.svg"), page);
     bulb->setObjectName(QStringLiteral("Image1"));
     bulb->setGeometry(twipsRect(4128, 2880, 240, 264));
     bulb->setAccessibleName(QStringLiteral("A lit bulb"));
 
-    m_ok = new QPushButton(QStringLiteral("OK"), frame);
+    m_ok = new QPushButton(QStringLiteral("OK"), page);
     m_ok->setObjectName(QStringLiteral("cmdOK"));
     m_ok->setGeometry(twipsRect(2115, 3000, 1335, 375));
     m_ok->setFont(bold);

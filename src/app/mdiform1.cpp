@@ -7,6 +7,7 @@
 #include "ui/accessiblepress.h"
 #include "ui/apptitle.h"
 #include "ui/dialogs.h"
+#include "ui/notice.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
@@ -52,6 +53,12 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
             [this]() -> const Preset_Details & { return m_questions.presetDetails(); }, this);
     buildToolbar();
     buildMenus();
+    // A hidden window would keep the keys, and its slider would go on sending: the focus goes
+    // to the window active before it, or to the port in use when no window is showing.
+    connect(m_registry, &ControlRegistry::windowClosed, this, [this] {
+        if (!focusWorkspace(Qt::OtherFocusReason))
+            focusPort(Qt::OtherFocusReason);
+    });
 
     // Queued: the box must not open inside the serial port's own error handling.
     connect(&m_link, &CardLink::lost, this, &MDIForm1::onLinkLost, Qt::QueuedConnection);
@@ -147,12 +154,15 @@ void MDIForm1::onLinkLost(int port, const QString &reason)
 
 void MDIForm1::showLamp(bool lit)
 {
-    // The lamp is two pictures in one place; the focus stays on the lamp as it changes.
+    // The lamp is two pictures in one place; the focus stays on the lamp as it changes, and a
+    // screen reader hears the change wherever the focus is, a reconnection included.
     const bool focused = m_lamps[0]->hasFocus() || m_lamps[1]->hasFocus();
     m_lamps[lit ? 1 : 0]->show();
     if (focused)
         m_lamps[lit ? 1 : 0]->setFocus(Qt::OtherFocusReason);
     m_lamps[lit ? 0 : 1]->hide();
+    m_lampNotice->say(
+            QStringLiteral("COM%1 %2").arg(m_link.commPort()).arg(lit ? "open" : "closed"));
 }
 
 void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)

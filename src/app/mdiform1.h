@@ -16,6 +16,7 @@ class QButtonGroup;
 class QKeyEvent;
 class QMdiArea;
 class QMenu;
+class Notice;
 class SvgImage;
 class frmHelp;
 
@@ -46,8 +47,13 @@ private:
     void buildToolbar();
     void buildMenus();
     void listWindows(QMenu *mnuNew);
+    // Once the frame is active again after the menu.
+    void focusChosen();
     // F6 and Shift+F6: the focus goes from the toolbar to the workspace and back.
     void switchPane();
+    // To the control window last active that is showing; false when none is.
+    bool focusWorkspace(Qt::FocusReason reason);
+    void focusPort(Qt::FocusReason reason);
     // Arrows and Enter among the toolbar's buttons; true when the key was taken.
     bool toolbarKey(QWidget *control, QKeyEvent *event);
     void optCommSelect_Click(int index);
@@ -71,7 +77,9 @@ private:
     CreationQuestions m_questions;
     QButtonGroup *m_optCommSelect = nullptr;
     std::array<SvgImage *, 2> m_lamps{};
+    Notice *m_lampNotice = nullptr; // says the port opened or closed, whatever did it
     QList<QWidget *> m_toolbarOrder; // as Tab and the arrows walk them
     QPointer<frmHelp> m_help;
+    QPointer<QWidget> m_chosen; // from the window list, to take the focus once the frame is active
     bool m_ended = false;
 };

@@ -3,19 +3,24 @@
 
 #include "controls/controlregistry.h"
 #include "controls/controlwindow.h"
+#include "ui/notice.h"
+#include "ui/pressbutton.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QShortcut>
+#include <QTimer>
+#include <QWindow>
 #include <QFrame>
 #include <QMenuBar>
-#include <QToolButton>
 
 void MDIForm1::buildToolbar()
 {
@@ -26,7 +31,7 @@ void MDIForm1::buildToolbar()
     portFont.setBold(true);
     portFont.setPointSizeF(7.8);
     for (int n = 1; n <= kComPorts; ++n) {
-        auto *button = new QToolButton(m_picture1);
+        auto *button = new PressButton(m_picture1);
         button->setObjectName(QStringLiteral("optCommSelect%1").arg(n));
         button->setText(QString::number(n));
         button->setFont(portFont);
@@ -59,6 +64,7 @@ void MDIForm1::buildToolbar()
         m_toolbarOrder << lamp;
     }
     m_lamps[1]->hide();
+    m_lampNotice = new Notice(m_picture1);
 
     auto *frame1 = new QFrame(m_picture1);
     frame1->setObjectName(QStringLiteral("Frame1"));
@@ -69,7 +75,7 @@ void MDIForm1::buildToolbar()
     // The picture buttons, framed by Frame1; each picture is 20 x 22 pixels.
     const auto pictureButton = [&](const char *name, int left, const char *picture,
                                    const QString &tip, const QString &accessible) {
-        auto *button = new QToolButton(frame1);
+        auto *button = new PressButton(frame1);
         button->setObjectName(QLatin1String(name));
         button->setGeometry(twipsRect(left, 120, 375, 375));
         button->setIcon(svgIcon(QLatin1String(picture)));
@@ -82,10 +88,10 @@ void MDIForm1::buildToolbar()
     };
     connect(pictureButton("cmdHelp", 120, ":/icons/help.svg", QStringLiteral("How to use Lumidesk"),
                           QStringLiteral("Help")),
-            &QToolButton::clicked, this, &MDIForm1::cmdHelp_Click);
+            &PressButton::clicked, this, &MDIForm1::cmdHelp_Click);
     connect(pictureButton("cmdExit", 480, ":/icons/exit.svg", QStringLiteral("Exit Application"),
                           QStringLiteral("Exit")),
-            &QToolButton::clicked, this, &MDIForm1::cmdExit_Click);
+            &PressButton::clicked, this, &MDIForm1::cmdExit_Click);
 
     for (QWidget *w : std::as_const(m_toolbarOrder))
         w->installEventFilter(this);
@@ -122,24 +128,31 @@ bool MDIForm1::toolbarKey(QWidget *control, QKeyEvent *event)
 
 void MDIForm1::switchPane()
 {
-    if (!m_picture1->isAncestorOf(focusWidget())) {
-        QAbstractButton *port = m_optCommSelect->checkedButton();
-        (port ? port : m_optCommSelect->button(1))->setFocus(Qt::ShortcutFocusReason);
-        return;
-    }
-    QMdiSubWindow *window = m_area->activeSubWindow();
-    if (!window) {
-        const QList<QMdiSubWindow *> all = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
-        for (auto it = all.rbegin(); it != all.rend() && !window; ++it)
-            window = (*it)->isVisible() ? *it : nullptr;
-    }
-    if (!window) {
+    if (!m_picture1->isAncestorOf(focusWidget()))
+        focusPort(Qt::ShortcutFocusReason);
+    else if (!focusWorkspace(Qt::ShortcutFocusReason))
         m_area->setFocus(Qt::ShortcutFocusReason);
-        return;
-    }
+}
+
+void MDIForm1::focusPort(Qt::FocusReason reason)
+{
+    QAbstractButton *port = m_optCommSelect->checkedButton();
+    (port ? port : m_optCommSelect->button(1))->setFocus(reason);
+}
+
+bool MDIForm1::focusWorkspace(Qt::FocusReason reason)
+{
+    // The active window comes last in the history; a closed one can still be it.
+    QMdiSubWindow *window = nullptr;
+    const QList<QMdiSubWindow *> all = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
+    for (auto it = all.rbegin(); it != all.rend() && !window; ++it)
+        window = (*it)->isHidden() ? nullptr : *it;
+    if (!window)
+        return false;
     m_area->setActiveSubWindow(window);
     QWidget *last = window->widget()->focusWidget();
-    (last ? last : window->widget())->setFocus(Qt::ShortcutFocusReason);
+    (last ? last : window->widget())->setFocus(reason);
+    return true;
 }
 
 void MDIForm1::buildMenus()
@@ -155,6 +168,7 @@ void MDIForm1::buildMenus()
     preset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click);
     connect(mnuNew, &QMenu::aboutToShow, this, [this, mnuNew] { listWindows(mnuNew); });
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, &MDIForm1::focusChosen);
 
     // Help and Exit are commands on the menu bar itself.
     QAction *help = menuBar()->addAction(QStringLiteral("&Help"));
@@ -188,7 +202,26 @@ void MDIForm1::listWindows(QMenu *mnuNew)
                 return;
             m_area->setActiveSubWindow(window);
             m_registry->bringIntoView(window);
-            window->widget()->setFocus(Qt::OtherFocusReason);
+            // A screen reader follows only the last focus change, and the frame is active again
+            // only after the menu has gone: the control takes the focus then.
+            m_chosen = window->widget();
+            activateWindow();
+            QTimer::singleShot(0, this, &MDIForm1::focusChosen);
         });
+    }
+}
+
+void MDIForm1::focusChosen()
+{
+    if (!m_chosen || QGuiApplication::focusWindow() != windowHandle()
+        || QApplication::activePopupWidget())
+        return;
+    m_chosen->setFocus(Qt::OtherFocusReason);
+    m_chosen = nullptr;
+    // The control had the focus back already as the menu closed, before the frame was active
+    // again; a screen reader heard that, then the frame. It is told the focus once more.
+    if (QWidget *control = QApplication::focusWidget()) {
+        QAccessibleEvent focused(control, QAccessible::Focus);
+        QAccessible::updateAccessibility(&focused);
     }
 }

@@ -72,6 +72,7 @@ void ControlRegistry::place(ControlWindow *content)
     window->setWindowTitle(
             content->Caption().replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
     m_area->addSubWindow(window);
+    connect(content, &ControlWindow::closed, this, &ControlRegistry::windowClosed);
 
     // Sized only now: without a parent the window counts no title bar and would cut its
     // content off by that much. Still hidden, so neither this nor the move makes the

@@ -34,6 +34,10 @@ public:
     // Scrolls the workspace until `window` is in view, however the operator has scrolled it.
     void bringIntoView(QMdiSubWindow *window);
 
+signals:
+    // A control window has been closed by its Close and is hidden for good.
+    void windowClosed();
+
 private:
     void place(ControlWindow *content);
 

@@ -19,7 +19,13 @@ public:
     QString Caption() const { return m_caption; }
     void setCaption(const QString &caption) { m_caption = caption; }
 
+signals:
+    // The window has been put away by its Close; whoever hides it gives the focus on.
+    void closed();
+
 protected:
+    // Enter presses the focused button as Space does; these buttons are no dialog's default.
+    bool eventFilter(QObject *watched, QEvent *event) override;
     // Sends `value` on this window's own channel, whichever window is active by now.
     void send(const QString &value);
     // Hides the workspace window that holds this one; it is never destroyed and keeps its

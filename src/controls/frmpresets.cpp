@@ -4,7 +4,6 @@
 #include "presetdetails.h"
 #include "ui/twips.h"
 
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -32,6 +31,7 @@ frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
     m_cmdClose->setObjectName(QStringLiteral("cmdClose_Preset"));
     m_cmdClose->setGeometry(twipsRect(371, 5160, 615, 255));
     m_cmdClose->setAutoDefault(false);
+    m_cmdClose->installEventFilter(this);
     setTabOrder(m_cmdPresets[kPresets - 1], m_cmdClose);
     setFocusProxy(m_cmdPresets[0]);
     connect(m_cmdClose, &QPushButton::clicked, this, &frmPresets::cmdClose_Preset_Click);
@@ -45,6 +45,9 @@ void frmPresets::Form_Load(const Preset_Details &details)
         m_cmdPresets[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
                                                           : QString(name).remove(u'&'));
         m_lblPresets_Val[i] = details.Preset_Value(i)->text();
+        // The level is on no screen; a screen reader tells it with the name.
+        m_cmdPresets[i]->setAccessibleDescription(
+                QStringLiteral("level %1").arg(m_lblPresets_Val[i]));
     }
 }
 
@@ -57,18 +60,4 @@ void frmPresets::cmdPresets_Click(int index)
 void frmPresets::cmdClose_Preset_Click()
 {
     hideWindow();
-}
-
-bool frmPresets::eventFilter(QObject *watched, QEvent *event)
-{
-    // Enter presses the focused preset as Space does; these buttons are no dialog's default.
-    if (event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        auto *button = qobject_cast<QPushButton *>(watched);
-        if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-            button->click();
-            return true;
-        }
-    }
-    return ControlWindow::eventFilter(watched, event);
 }

@@ -21,9 +21,6 @@ public:
     // Copies the dialog's ten names and levels; the window keeps its own copy.
     void Form_Load(const Preset_Details &details);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void cmdPresets_Click(int index);
     void cmdClose_Preset_Click();

@@ -1,16 +1,16 @@
 // What assistive technology is told of a control the operator presses.
 #include "accessiblepress.h"
 
+#include "pressbutton.h"
 #include "svgimage.h"
 
 #include <QButtonGroup>
-#include <QToolButton>
 
 namespace {
 
 QAccessibleInterface *pressFactory(const QString &key, QObject *object)
 {
-    if ((key == u"SvgImage" || key == u"QToolButton") && object->isWidgetType())
+    if ((key == u"SvgImage" || key == u"PressButton") && object->isWidgetType())
         return new AccessiblePress(static_cast<QWidget *>(object));
     return nullptr;
 }

@@ -9,11 +9,12 @@
 class AccessiblePress : public QAccessibleWidget
 {
 public:
-    // For a tool button or one of the program's pictures.
+    // For one of the desk's tool buttons or pictures.
     explicit AccessiblePress(QWidget *widget);
 
-    // Installs the interface for tool buttons and pictures; any number of calls install it
-    // once. Before the first of them is made: an interface, once made, stays with its widget.
+    // Installs the interface for the desk's tool buttons and pictures; any number of calls
+    // install it once. Before the first of them is made: an interface, once made, stays with
+    // its widget.
     static void install();
 
     // Worked out at each question: an interface can be made while its widget is still

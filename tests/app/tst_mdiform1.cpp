@@ -7,9 +7,12 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSerialPort>
+#include <QToolButton>
 #include <csignal>
 #include <unistd.h>
 
@@ -193,6 +196,15 @@ private slots:
             QVERIFY(c->actionInterface()->actionNames().contains(
                     QAccessibleActionInterface::pressAction()));
         }
+        QToolButton qts; // Qt's own tool button with a menu keeps Qt's interface
+        qts.setMenu(new QMenu(&qts));
+        auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
+        QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
+        // Whatever set the lamp, a screen reader was told so as it happened.
+        const char *state = row.lamp == "lit" ? "open" : "closed";
+        QAccessibleInterface *told =
+                named(desk, QStringLiteral("COM%1 %2").arg(row.port).arg(state));
+        QVERIFY(told && told->role() == QAccessible::Notification);
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
@@ -229,6 +241,8 @@ private slots:
         QString title;
         whenModal(desk.frame.get(), [&](QWidget *box) {
             title = box->windowTitle();
+            for (QLabel *text : box->findChildren<QLabel *>()) // read only when tied to nothing
+                QVERIFY(QAccessible::queryAccessibleInterface(text)->relations().isEmpty());
             click(button);
             QTest::keyClick(box, row.answer.key(), row.answer.keyboardModifiers());
         });

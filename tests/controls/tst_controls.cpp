@@ -10,7 +10,6 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QMdiArea>
@@ -39,14 +38,6 @@ bool lineHasBytes(Desk &desk, int com)
 {
     pollfd p{ desk.rig.card(com)->masterFd(), POLLIN, 0 };
     return ::poll(&p, 1, 0) == 1;
-}
-
-// The control windows the New menu lists below its own two items and a separator.
-QList<QAction *> windowList(Desk &desk)
-{
-    auto *menu = desk.find<QMenu>("mnuNew");
-    emit menu->aboutToShow();
-    return menu->actions().mid(3);
 }
 
 QRect subControl(QScrollBar *bar, QStyle::SubControl which)
@@ -183,7 +174,8 @@ private slots:
             rows.hide();
             ++showing;
         };
-        desk.dialogs.inputAnswers = { typed(7), "a", typed(8), "b" };
+        desk.dialogs.inputAnswers = { "9", "s", typed(7), "a", typed(8), "b" };
+        QWidget *slider = desk.add(ControlRegistry::Slider, 0);
         QWidget *first = desk.add(ControlRegistry::Preset, 0);
         QWidget *second = desk.add(ControlRegistry::Preset, 0);
         const auto press = [&row](QWidget *button) {
@@ -205,6 +197,23 @@ private slots:
         setlocale(LC_ALL, "C");
         QLocale::setDefault(QLocale::c());
         QCOMPARE(desk.wire(1).toHex(), QByteArray("085b"));
+        QAccessibleInterface *nine =
+                QAccessible::queryAccessibleInterface(part(second, "cmdPresets9"));
+        QCOMPARE(nine->text(QAccessible::Description), "level " + typed(91)); // on no screen
+        // A window closed by the same hands gives the focus to the window active before it, the
+        // last one to the port in use, and none of them takes a key any more.
+        const QList<QWidget *> order{ second, first, slider, desk.find("optCommSelect1") };
+        desk.frame->activateWindow(); // the dialog was the active window last
+        QTRY_COMPARE(QApplication::activeWindow(), desk.frame.get());
+        for (int i = 0; i < 3; ++i) {
+            press(order[i]->findChildren<QPushButton *>(QRegularExpression("cmdClose_")).value(0));
+            QTRY_VERIFY(windowOf(order[i])->isHidden());
+            QVERIFY(order[i + 1]->hasFocus()
+                    || order[i + 1]->isAncestorOf(QApplication::focusWidget()));
+        }
+        for (const auto key : { Qt::Key_Up, Qt::Key_Home, Qt::Key_Space })
+            QTest::keyClick(QApplication::focusWidget(), key);
+        QCOMPARE(desk.wire(1, 2, 200).toHex(), QByteArray());
     }
 
     void placement()
@@ -245,11 +254,17 @@ private slots:
             QCOMPARE(made[i + 1]->pos(), made[i]->geometry().topRight() + QPoint(1, 0));
 
         scrollAway(last);
-        const QList<QAction *> items = windowList(desk); // the closed window is not listed
+        // Chosen by keys from the list below New's two items: the window's control takes the
+        // focus last, when the menu has gone. The closed window is not listed.
+        QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
+        QTest::keyClick(desk.frame.get(), Qt::Key_N, Qt::AltModifier);
+        const QList<QAction *> items = QApplication::activePopupWidget()->actions().mid(3);
         QCOMPARE(items.size(), 3);
         QCOMPARE(items[2]->text(), "&3 Ch: 4 (channel 4)");
-        QAction *item = items[1];
-        item->trigger();
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_2);
+        QTest::qWait(100);
+        QVERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(QApplication::focusWidget(), part(last, "vscSlide"));
         QCOMPARE(area->activeSubWindow(), last);
         QVERIFY(area->viewport()->rect().contains(last->geometry().topLeft()));
         QVERIFY(area->viewport()->rect().contains(last->geometry().topRight()));

@@ -1,0 +1,13 @@
+// A tool button of the desk's own: assistive technology is told of it as AccessiblePress
+// says, while Qt's own tool buttons (a menu's, a line edit's clear button) keep Qt's interface.
+#pragma once
+
+#include <QToolButton>
+
+class PressButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    using QToolButton::QToolButton;
+};

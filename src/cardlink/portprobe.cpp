@@ -48,7 +48,8 @@ bool processAlive(qint64 pid)
 }
 
 // Whether any process, this one included, has the device open: read from /proc without
-// touching the device.
+// touching the device. The device's own file system must match too: a root with a /dev of
+// its own numbers its pseudo-terminals from 0 again.
 bool openAnywhere(const QByteArray &path)
 {
     struct stat device
@@ -66,7 +67,8 @@ bool openAnywhere(const QByteArray &path)
             {
             };
             if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &held) == 0
-                && S_ISCHR(held.st_mode) && held.st_rdev == device.st_rdev)
+                && S_ISCHR(held.st_mode) && held.st_rdev == device.st_rdev
+                && held.st_dev == device.st_dev)
                 return true;
         }
     }

@@ -54,7 +54,7 @@ private:
     // To the control window last active that is showing; false when none is.
     bool focusWorkspace(Qt::FocusReason reason);
     void focusPort(Qt::FocusReason reason);
-    // Arrows and Enter among the toolbar's buttons; true when the key was taken.
+    // The arrows among the toolbar's buttons; true when the key was taken.
     bool toolbarKey(QWidget *control, QKeyEvent *event);
     void optCommSelect_Click(int index);
     void imgConnection_Status_Click(int index);

@@ -5,6 +5,7 @@
 #include "controls/controlwindow.h"
 #include "ui/notice.h"
 #include "ui/pressbutton.h"
+#include "ui/press.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
@@ -93,8 +94,10 @@ void MDIForm1::buildToolbar()
                           QStringLiteral("Exit")),
             &PressButton::clicked, this, &MDIForm1::cmdExit_Click);
 
-    for (QWidget *w : std::as_const(m_toolbarOrder))
+    for (QWidget *w : std::as_const(m_toolbarOrder)) {
         w->installEventFilter(this);
+        Press::onEnter(w);
+    }
     // The desktop's way between panes: from the toolbar to the workspace and back.
     for (const QKeySequence &keys :
          { QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6) })
@@ -115,12 +118,6 @@ bool MDIForm1::toolbarKey(QWidget *control, QKeyEvent *event)
         const qsizetype at = reachable.indexOf(control);
         const qsizetype n = reachable.size();
         reachable[(at + (back ? n - 1 : 1)) % n]->setFocus(Qt::TabFocusReason);
-        return true;
-    }
-    // Enter presses the focused button as Space does; the lamp takes both itself.
-    auto *button = qobject_cast<QAbstractButton *>(control);
-    if (button && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
-        button->click();
         return true;
     }
     return false;

@@ -24,8 +24,6 @@ signals:
     void closed();
 
 protected:
-    // Enter presses the focused button as Space does; these buttons are no dialog's default.
-    bool eventFilter(QObject *watched, QEvent *event) override;
     // Sends `value` on this window's own channel, whichever window is active by now.
     void send(const QString &value);
     // Hides the workspace window that holds this one; it is never destroyed and keeps its

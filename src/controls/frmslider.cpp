@@ -3,6 +3,7 @@
 
 #include "framepacer.h"
 #include "levelbar.h"
+#include "ui/press.h"
 #include "ui/twips.h"
 
 #include <QLabel>
@@ -35,6 +36,7 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
     m_cmdClose->setGeometry(twipsRect(75, 5880, 615, 255));
     m_cmdClose->setAutoDefault(false);
     m_cmdClose->installEventFilter(this);
+    Press::onEnter(m_cmdClose);
 
     setFocusProxy(m_vscSlide);
     setTabOrder(m_vscSlide, m_cmdClose);

@@ -2,6 +2,7 @@
 #include "accessiblepress.h"
 
 #include "pressbutton.h"
+#include "press.h"
 #include "svgimage.h"
 
 #include <QButtonGroup>
@@ -80,12 +81,5 @@ void AccessiblePress::doAction(const QString &actionName)
     // Later, not inside the call: a press that opens a modal box (Help, Exit) would hold the
     // screen reader's call unanswered until the box closes.
     QMetaObject::invokeMethod(
-            widget(),
-            [w = widget()] {
-                if (auto *button = qobject_cast<QAbstractButton *>(w))
-                    button->click();
-                else
-                    static_cast<SvgImage *>(w)->click();
-            },
-            Qt::QueuedConnection);
+            widget(), [w = widget()] { Press::click(w); }, Qt::QueuedConnection);
 }

@@ -34,9 +34,7 @@ void SvgImage::mouseReleaseEvent(QMouseEvent *event)
 
 void SvgImage::keyPressEvent(QKeyEvent *event)
 {
-    if (focusPolicy() != Qt::NoFocus
-        && (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return
-            || event->key() == Qt::Key_Enter)) {
+    if (focusPolicy() != Qt::NoFocus && event->key() == Qt::Key_Space) {
         click();
         return;
     }

@@ -48,9 +48,7 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
     column->addWidget(m_area, 1);
     setCentralWidget(central);
 
-    m_registry = new ControlRegistry(
-            m_area, *this,
-            [this]() -> const Preset_Details & { return m_questions.presetDetails(); }, this);
+    m_registry = new ControlRegistry(m_area, *this, this);
     buildToolbar();
     buildMenus();
     // A hidden window would keep the keys, and its slider would go on sending: the focus goes
@@ -74,7 +72,6 @@ bool MDIForm1::MDIForm_Load()
 {
     m_registry->resetPlacement();
     const int port = 1;
-    m_registry->dimensionRegistries();
     m_link.setCommPort(port);
     const std::optional<int> opened = OpenCOM(port);
     if (!opened)
@@ -216,8 +213,8 @@ void MDIForm1::mnuNew_Preset_Click()
     const int channel = m_questions.askChannel(ControlRegistry::Preset);
     const QString name = m_questions.askName(channel);
     // After both questions; there is no Cancel, so the window is always made.
-    m_questions.askPresets();
-    m_registry->ShowNewControl(ControlRegistry::Preset, channel, name);
+    const PresetRows rows = m_questions.askPresets();
+    m_registry->ShowNewControl(ControlRegistry::Preset, channel, name, rows);
 }
 
 bool MDIForm1::eventFilter(QObject *watched, QEvent *event)

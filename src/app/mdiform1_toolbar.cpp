@@ -184,9 +184,9 @@ void MDIForm1::listWindows(QMenu *mnuNew)
     for (qsizetype i = 2; i < items.size(); ++i)
         delete items[i];
     int number = 0;
-    for (QMdiSubWindow *window : m_area->subWindowList(QMdiArea::CreationOrder)) {
-        auto *content = qobject_cast<ControlWindow *>(window->widget());
-        if (!content || window->isHidden())
+    for (ControlWindow *content : m_registry->forms()) {
+        auto *window = qobject_cast<QMdiSubWindow *>(content->parentWidget());
+        if (window->isHidden())
             continue;
         if (number++ == 0)
             mnuNew->addSeparator();

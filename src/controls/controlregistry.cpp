@@ -9,10 +9,8 @@
 #include <QMdiSubWindow>
 #include <QScrollBar>
 
-ControlRegistry::ControlRegistry(QMdiArea *area, ChannelSink &sink,
-                                 std::function<const Preset_Details &()> presetRows,
-                                 QObject *parent)
-    : QObject(parent), m_area(area), m_sink(sink), m_presetRows(std::move(presetRows))
+ControlRegistry::ControlRegistry(QMdiArea *area, ChannelSink &sink, QObject *parent)
+    : QObject(parent), m_area(area), m_sink(sink)
 {
 }
 
@@ -21,42 +19,28 @@ void ControlRegistry::resetPlacement()
     NextLeft = 0;
 }
 
-void ControlRegistry::dimensionRegistries()
+int ControlRegistry::AddFormSlot()
 {
-    m_sliderForms = QList<frmSlider *>(2, nullptr);
-    m_presetForms = QList<frmPresets *>(2, nullptr);
+    m_forms.append(nullptr);
+    return int(m_forms.size()) - 1;
 }
 
-int ControlRegistry::AddFormSlot(ControlKind kind)
+void ControlRegistry::ShowNewControl(ControlKind kind, int channel, const QString &name,
+                                     const PresetRows &rows)
 {
-    if (kind == Slider) {
-        m_sliderForms.append(nullptr);
-        return int(m_sliderForms.size()) - 1;
-    }
-    m_presetForms.append(nullptr);
-    return int(m_presetForms.size()) - 1;
-}
-
-QWidget *ControlRegistry::ShowNewControl(ControlKind kind, int channel, const QString &name)
-{
-    const int slot = AddFormSlot(kind);
-    const QString tag = QString::number(channel);
+    const int slot = AddFormSlot();
     ControlWindow *content = nullptr;
     if (kind == Slider) {
-        auto *slider = new frmSlider(m_sink);
-        slider->setTag(tag);
-        m_sliderForms[slot] = slider;
-        content = slider;
+        content = new frmSlider(m_sink);
     } else {
         auto *presets = new frmPresets(m_sink);
-        presets->setTag(tag);
-        presets->Form_Load(m_presetRows());
-        m_presetForms[slot] = presets;
+        presets->Form_Load(rows);
         content = presets;
     }
+    content->setTag(QString::number(channel));
     content->setCaption(name);
+    m_forms[slot] = content;
     place(content);
-    return content;
 }
 
 void ControlRegistry::place(ControlWindow *content)

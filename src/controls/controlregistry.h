@@ -1,17 +1,15 @@
 // Every control window ever made, and where each new one is placed.
 #pragma once
 
+#include "presetrow.h"
+
 #include <QList>
 #include <QObject>
-#include <functional>
 
 class ChannelSink;
 class ControlWindow;
-class Preset_Details;
 class QMdiArea;
 class QMdiSubWindow;
-class frmPresets;
-class frmSlider;
 
 class ControlRegistry : public QObject
 {
@@ -20,17 +18,19 @@ class ControlRegistry : public QObject
 public:
     enum ControlKind : qint16 { Slider = 0, Preset = 1 };
 
-    // `presetRows` gives the dialog whose rows a new preset window copies.
-    ControlRegistry(QMdiArea *area, ChannelSink &sink,
-                    std::function<const Preset_Details &()> presetRows, QObject *parent = nullptr);
+    ControlRegistry(QMdiArea *area, ChannelSink &sink, QObject *parent = nullptr);
 
-    // Placement starts at the left edge again and both registries hold two empty slots
-    // that are never filled.
+    // Placement starts at the left edge again.
     void resetPlacement();
-    void dimensionRegistries();
 
-    int AddFormSlot(ControlKind kind);
-    QWidget *ShowNewControl(ControlKind kind, int channel, const QString &name);
+    // A new, empty slot at the end of the registry; returns its index.
+    int AddFormSlot();
+    // Makes a window of `kind` on `channel`, captioned `name`, and shows and places it; a
+    // preset window keeps its own copy of `rows`.
+    void ShowNewControl(ControlKind kind, int channel, const QString &name,
+                        const PresetRows &rows = {});
+    // Every control window ever made, in the order made; a closed one stays, hidden.
+    const QList<ControlWindow *> &forms() const { return m_forms; }
     // Scrolls the workspace until `window` is in view, however the operator has scrolled it.
     void bringIntoView(QMdiSubWindow *window);
 
@@ -43,10 +43,8 @@ private:
 
     QMdiArea *m_area;
     ChannelSink &m_sink;
-    std::function<const Preset_Details &()> m_presetRows;
-    // The workspace's windows own the controls; these only list them, never emptied.
-    QList<frmSlider *> m_sliderForms;
-    QList<frmPresets *> m_presetForms;
+    // Slots are never emptied or reused; the workspace's windows own the controls.
+    QList<ControlWindow *> m_forms;
     // Twips; wider than the 16 bits it once had, so windows never wrap back to the left.
     int NextLeft = 0;
 };

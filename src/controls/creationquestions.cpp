@@ -40,14 +40,10 @@ QString CreationQuestions::askName(int channel)
             .value_or(QString());
 }
 
-void CreationQuestions::askPresets()
-{
-    m_dialogs.showModal(presetDetails());
-}
-
-Preset_Details &CreationQuestions::presetDetails()
+PresetRows CreationQuestions::askPresets()
 {
     if (!m_presetDetails)
         m_presetDetails = new Preset_Details(m_dialogParent);
-    return *m_presetDetails;
+    m_dialogs.showModal(*m_presetDetails);
+    return m_presetDetails->rows();
 }

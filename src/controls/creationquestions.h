@@ -20,10 +20,9 @@ public:
     int askChannel(ControlRegistry::ControlKind kind);
     // The answer as typed; Cancel gives an empty name.
     QString askName(int channel);
-    // Shows the shared preset details dialog modally; its rows stay for the next time.
-    void askPresets();
-    // The shared dialog, made on first use and hidden, never destroyed, when dismissed.
-    Preset_Details &presetDetails();
+    // Shows the shared preset details dialog modally and returns its rows, which stay in it
+    // for the next time. The dialog is made on first use and hidden, never destroyed.
+    PresetRows askPresets();
 
 private:
     Dialogs &m_dialogs;

@@ -1,11 +1,9 @@
 // A preset window: ten named buttons, each sending its stored level on one channel.
 #include "frmpresets.h"
 
-#include "presetdetails.h"
 #include "ui/press.h"
 #include "ui/twips.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 
 frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
@@ -38,14 +36,14 @@ frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
     connect(m_cmdClose, &QPushButton::clicked, this, &frmPresets::cmdClose_Preset_Click);
 }
 
-void frmPresets::Form_Load(const Preset_Details &details)
+void frmPresets::Form_Load(const PresetRows &rows)
 {
     for (int i = 0; i < kPresets; ++i) {
-        const QString name = details.Preset_Name(i)->text();
+        const QString &name = rows[i].name;
         m_cmdPresets[i]->setText(name);
         m_cmdPresets[i]->setAccessibleName(name.isEmpty() ? QStringLiteral("Preset %1").arg(i + 1)
                                                           : QString(name).remove(u'&'));
-        m_lblPresets_Val[i] = details.Preset_Value(i)->text();
+        m_lblPresets_Val[i] = rows[i].level;
         // The level is on no screen; a screen reader tells it with the name.
         m_cmdPresets[i]->setAccessibleDescription(
                 QStringLiteral("level %1").arg(m_lblPresets_Val[i]));

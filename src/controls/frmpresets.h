@@ -2,11 +2,11 @@
 #pragma once
 
 #include "controlwindow.h"
+#include "presetrow.h"
 
 #include <QStringList>
 #include <array>
 
-class Preset_Details;
 class QPushButton;
 
 class frmPresets : public ControlWindow
@@ -14,12 +14,12 @@ class frmPresets : public ControlWindow
     Q_OBJECT
 
 public:
-    static constexpr int kPresets = 10;
+    static constexpr int kPresets = std::tuple_size_v<PresetRows>;
 
     explicit frmPresets(ChannelSink &sink, QWidget *parent = nullptr);
 
-    // Copies the dialog's ten names and levels; the window keeps its own copy.
-    void Form_Load(const Preset_Details &details);
+    // Takes the ten names and levels; the window keeps its own copy.
+    void Form_Load(const PresetRows &rows);
 
 private:
     void cmdPresets_Click(int index);

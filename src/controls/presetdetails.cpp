@@ -58,6 +58,14 @@ Preset_Details::Preset_Details(QWidget *parent)
     connect(m_ok, &QPushButton::clicked, this, &Preset_Details::OK_Button_Click);
 }
 
+PresetRows Preset_Details::rows() const
+{
+    PresetRows rows;
+    for (int i = 0; i < kRows; ++i)
+        rows[i] = { m_names[i]->text(), m_values[i]->text() };
+    return rows;
+}
+
 void Preset_Details::OK_Button_Click()
 {
     // Hidden, not destroyed: the rows are the starting contents for the next preset window.

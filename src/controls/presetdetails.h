@@ -1,6 +1,8 @@
 // The dialog in which the ten presets of a new preset window are named and given levels.
 #pragma once
 
+#include "presetrow.h"
+
 #include <QDialog>
 #include <array>
 
@@ -12,13 +14,13 @@ class Preset_Details : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int kRows = 10;
+    static constexpr int kRows = std::tuple_size_v<PresetRows>;
     static constexpr int kNameLength = 7;
 
     explicit Preset_Details(QWidget *parent = nullptr);
 
-    QLineEdit *Preset_Name(int i) const { return m_names[i]; }
-    QLineEdit *Preset_Value(int i) const { return m_values[i]; }
+    // The ten rows as they stand.
+    PresetRows rows() const;
 
     // Every way out hides the dialog as OK does: New > Preset goes on and reads the rows.
     void reject() override;

@@ -61,7 +61,7 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
-    return find<QMdiArea>({})->subWindowList(QMdiArea::CreationOrder).last()->widget();
+    return find<ControlRegistry>({})->forms().last();
 }
 
 QByteArray frame(int channel, int value)

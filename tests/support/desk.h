@@ -5,6 +5,7 @@
 #include "app/mdiform1.h"
 #include "app/qtdialogs.h"
 #include "controls/controlregistry.h"
+#include "controls/controlwindow.h"
 #include "virtualcard/cardrig.h"
 #include "virtualcard/scripteddialogs.h"
 

@@ -12,12 +12,12 @@ dpkg-deb -x "$deb" "$root"
 for f in usr/bin/lumidesk usr/bin/lumidesk-demo \
     usr/share/man/man1/lumidesk.1.gz usr/share/man/man1/lumidesk-demo.1.gz \
     usr/share/icons/hicolor/scalable/apps/lumidesk.svg \
-    usr/share/metainfo/org.example.Lumidesk.metainfo.xml usr/share/doc/lumidesk/copyright; do
+    usr/share/metainfo/org.lumidesk.lumidesk.metainfo.xml usr/share/doc/lumidesk/copyright; do
     test -s "$root/$f" || { echo "missing from the package: $f"; exit 1; }
 done
 desktop-file-validate "$root"/usr/share/applications/lumidesk.desktop \
     "$root"/usr/share/applications/lumidesk-demo.desktop
-appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/org.example.Lumidesk.metainfo.xml
+appstreamcli validate --no-net --pedantic "$root"/usr/share/metainfo/org.lumidesk.lumidesk.metainfo.xml
 grep -q "License: Expat" "$root/usr/share/doc/lumidesk/copyright"
 "$root/usr/bin/lumidesk-demo" --help | grep -q -- "--missing N"
 

@@ -41,12 +41,26 @@ fi
 cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
 # The project as committed and as being edited, without build folders; the copy's own build
-# folders stay between runs, so that a second run only rebuilds what changed.
+# folders stay between runs, so that a second run only rebuilds what changed. A file keeps
+# the time it had in the copy while its content stays, and takes the time of this copy when
+# its content changed: its time here may be older than a build there (edited while that ran,
+# or another tree's file), and make would keep the stale object.
 mkdir -p "$root$copy"
-find "$root$copy" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
 (cd "$here" && git ls-files -z --cached --others --exclude-standard \
     | xargs -0 -r sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh \
-    | tar --null -T - -cf -) | tar -C "$root$copy" -xf -
+    | tar --null -T - -cf -) | tar -C "$stage" -xf -
+(cd "$stage" && find . -type f -print0) | while IFS= read -r -d '' f; do
+    if cmp -s "$stage/$f" "$root$copy/$f"; then
+        touch -r "$root$copy/$f" "$stage/$f"
+    else
+        touch "$stage/$f"
+    fi
+done
+find "$root$copy" -mindepth 1 -maxdepth 1 ! -name 'build*' -exec rm -rf {} +
+cp -a "$stage"/. "$root$copy"/
+rm -rf "$stage" # exec below ends this shell without its traps
 
 exec unshare --mount --pid --fork --propagation private -- bash -s "$root" "$copy" "$@" <<'INSIDE'
 set -euo pipefail

@@ -14,7 +14,9 @@ for group in "$@"; do
     case "$group" in
     # The suite reads numbers under a comma-decimal locale too.
     test) packages+=(locales); locale_needed=de_DE.UTF-8 ;;
-    fuzz) packages+=(clang libclang-rt-14-dev locales); locale_needed=de_DE.UTF-8 ;;
+    # The release's own clang and its runtime (libFuzzer, the sanitizers) of the same version:
+    # both names follow the default clang, 14 on Debian 12 and 19 on Debian 13.
+    fuzz) packages+=(clang libclang-rt-dev locales); locale_needed=de_DE.UTF-8 ;;
     xsession) packages+=(xvfb xauth openbox x11-utils xdotool) ;;
     monkey) packages+=(python3 python3-pyatspi at-spi2-core dbus dbus-x11) ;;
     bench) packages+=(libxcb1-dev valgrind) ;;

@@ -42,10 +42,8 @@ inline std::optional<double> number(const std::string &s, bool whole)
         if (whole && m.length(0) != long(s.size()))
             return std::nullopt;
         std::string text = m.str(0);
-        for (char &c : text) {
-            if (c == 'd' || c == 'D')
-                c = 'e';
-        }
+        for (char &c : text)
+            c = (c == 'd' || c == 'D') ? 'e' : c;
         // The C locale's own reader, whatever locale the process runs in.
         static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t(0));
         return strtod_l(text.c_str(), nullptr, c);

@@ -33,7 +33,11 @@ std::optional<QString> ScriptedDialogs::input(const QString &title, const QStrin
         ranOutOfAnswers = true;
         return QStringLiteral("1");
     }
-    return inputAnswers.takeFirst();
+    // A new list of the rest rather than takeFirst(): Qt 6.8 asserts when a brace list is later
+    // assigned to a list whose front takeFirst() freed, and scripts set their answers so.
+    const std::optional<QString> answer = inputAnswers.first();
+    inputAnswers = inputAnswers.sliced(1);
+    return answer;
 }
 
 void ScriptedDialogs::showModal(QDialog &dialog)

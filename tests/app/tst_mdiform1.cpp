@@ -65,18 +65,15 @@ class TestMDIForm1 : public QObject
 private slots:
     void startup_data()
     {
-        QTest::addColumn<Startup>("row");
         // clang-format off
-        const Startup rows[] = {
+        addRows<Startup>({
             {"COM1 free", {}, {}, {}, 1, ""},
             {"COM1 missing, COM2 held", {1}, {2}, {}, 3, ""},
             {"COM1 held, COM2 and COM3 missing", {2, 3}, {1}, {}, 4, ""},
             {"COM1 to COM4 unavailable, COM5 never tried", {1, 3}, {2, 4}, {}, 0, "A valid COM port cannot be found"},
             {"another failure stops the fallback", {}, {}, {1}, 1, "COM1 cannot be opened: /dev/null: "},
-        };
+        });
         // clang-format on
-        for (const Startup &row : rows)
-            QTest::newRow(row.name) << row;
     }
 
     void startup()
@@ -110,9 +107,8 @@ private slots:
 
     void toolbar_data()
     {
-        QTest::addColumn<Operator>("row");
         // clang-format off
-        const Operator rows[] = {
+        addRows<Operator>({
             {"F6 reaches the port that is down", "F6", 1, "lit", "COM1"},
             {"arrows only move", "F6 Right Right", 1, "lit", "COM3"},
             {"Enter presses the port", "F6 Right Right Enter", 3, "lit", "COM3"},
@@ -133,10 +129,8 @@ private slots:
             {"the lamp retries it", "pull:5 click:COM5 plug:5 click:COM_port_closed", 5, "lit", "COM port open", "COM5 cannot be opened: "},
             {"a card pulled out", "pull:1 send", 1, "unlit", "Channel 9 level", "COM1 was lost: "},
             {"its port button reopens it", "pull:1 send plug:1 click:COM1", 1, "lit", "COM1", "COM1 was lost: "},
-        };
+        });
         // clang-format on
-        for (const Operator &row : rows)
-            QTest::newRow(row.name) << row;
     }
 
     void toolbar()
@@ -207,19 +201,16 @@ private slots:
 
     void modalBoxes_data()
     {
-        QTest::addColumn<Modal>("row");
         // clang-format off
-        const Modal rows[] = {
+        addRows<Modal>({
             {"Exit answered No by Escape", "cmdExit", Qt::Key_Escape, "Exit?", false},
             {"Exit from the menu answered No by Alt+N", "mnuExit", Qt::ALT | Qt::Key_N, "Exit?", false},
             {"Exit answered Yes by Enter", "cmdExit", Qt::Key_Return, "Exit?", true},
             {"Exit from the menu answered Yes by Alt+Y", "mnuExit", Qt::ALT | Qt::Key_Y, "Exit?", true},
             {"Help closed by Enter", "cmdHelp", Qt::Key_Return, "Instructions", false},
             {"Help from the menu closed by Escape", "mnuHelp", Qt::Key_Escape, "Instructions", false},
-        };
+        });
         // clang-format on
-        for (const Modal &row : rows)
-            QTest::newRow(row.name) << row;
     }
 
     void modalBoxes()

@@ -17,7 +17,7 @@ QList<termios> g_asked;
 
 struct Open
 {
-    QString how;
+    QString name;
     PortFailure failure;
     QString reasonHas;
 };
@@ -105,10 +105,9 @@ private slots:
 
     void openFailures_data()
     {
-        QTest::addColumn<Open>("row");
         using F = PortFailure;
         // clang-format off
-        const Open rows[] = {
+        addRows<Open>({
             {"missing device", F::NoSuchPort, "there is no such device (/dev/lumidesk-missing)"},
             {"past the map", F::NoSuchPort, "there is no such port on this computer"},
             {"open in another handle", F::Held, "is in use by another program"},
@@ -117,10 +116,8 @@ private slots:
             {"stale lock file", F::None, ""},
             {"nobody else has it", F::None, ""},
             {"not a terminal", F::Other, "lumidesk-not-a-tty"},
-        };
+        });
         // clang-format on
-        for (const Open &row : rows)
-            QTest::newRow(qPrintable(row.how)) << row;
     }
 
     void openFailures()
@@ -131,33 +128,33 @@ private slots:
         // A line whose far end nobody has opened: the card's own keeps one open.
         const int free = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(free >= 0 && ::grantpt(free) == 0 && ::unlockpt(free) == 0);
-        if (row.how == "nobody else has it")
+        if (row.name == "nobody else has it")
             device = QString::fromLocal8Bit(::ptsname(free));
         // Every open and close of the device: a close by the last holder drops DTR and RTS.
         const int seen = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         ::inotify_add_watch(seen, QFile::encodeName(device).constData(), IN_OPEN | IN_CLOSE);
         QFile file(QDir::temp().filePath("lumidesk-not-a-tty"));
         CardLink other([&](int com) -> QString {
-            if (row.how == "missing device")
+            if (row.name == "missing device")
                 return "/dev/lumidesk-missing";
-            return row.how == "not a terminal" ? file.fileName() : com == 1 ? device : QString();
+            return row.name == "not a terminal" ? file.fileName() : com == 1 ? device : QString();
         });
-        other.setCommPort(row.how == "past the map" ? 9 : 1);
+        other.setCommPort(row.name == "past the map" ? 9 : 1);
         QSerialPort holder(device);
         // Another program's lock goes where any user may write one, and where two runs of the
         // suite at once keep apart: the temporary folder is one of the lock folders Linux uses.
         QFile lock(QDir::temp().filePath("LCK.." + device.mid(5).replace('/', '_')));
-        if (row.how == "open in another handle")
+        if (row.name == "open in another handle")
             QVERIFY(holder.open(QIODevice::ReadWrite));
-        if (row.how == "exclusive access")
+        if (row.name == "exclusive access")
             rig.hold(1);
-        if (row.how.endsWith("lock file")) {
+        if (row.name.endsWith("lock file")) {
             QVERIFY(lock.open(QIODevice::WriteOnly));
             // Process 1 is always alive; 4194000 is past any live process.
-            lock.write(row.how.startsWith("another") ? "         1\n" : "   4194000\n");
+            lock.write(row.name.startsWith("another") ? "         1\n" : "   4194000\n");
             lock.close();
         }
-        if (row.how == "not a terminal")
+        if (row.name == "not a terminal")
             QVERIFY(file.open(QIODevice::WriteOnly));
         const OpenOutcome outcome = other.setPortOpen(true);
         lock.remove();
@@ -170,7 +167,7 @@ private slots:
         const ssize_t got = ::read(seen, events, sizeof events);
         ::close(seen);
         ::close(free);
-        if (row.how == "nobody else has it")
+        if (row.name == "nobody else has it")
             QCOMPARE(got / ssize_t(sizeof(inotify_event)), 1); // the open, and nothing else
     }
 };

@@ -1,7 +1,6 @@
 // The control windows as the operator meets them: the New questions, placement and the window
 // list, preset windows and their dialog, the slider under mouse, keys, wheel and screen reader,
 // and its pacing.
-#include "controls/controlwindow.h"
 #include "controls/framepacer.h"
 #include "support/desk.h"
 
@@ -84,9 +83,8 @@ class TestControls : public QObject
 private slots:
     void questions_data()
     {
-        QTest::addColumn<Question>("row");
         // clang-format off
-        const Question rows[] = {
+        addRows<Question>({
             {"1, default name", false, {"1", "Ch: 1"}, 1, 0, "Ch: 1"},
             {"112, named", true, {"112", "Wash"}, 112, 0, "Wash"},
             {"refused until valid", false, {"0", "113", "-5", "abc", "<cancel>", "40000", "0.5", "7.5", "x"}, 8, 7, "x"},
@@ -95,10 +93,8 @@ private slots:
             {"1e2", false, {"1e2", "a"}, 100, 0, "a"},
             {"&H70", true, {"&H70", "a"}, 112, 0, "a"},
             {"112.5 to even", false, {"112.5", "a"}, 112, 0, "a"},
-        };
+        });
         // clang-format on
-        for (const Question &row : rows)
-            QTest::newRow(row.name) << row;
     }
 
     void questions()
@@ -271,10 +267,9 @@ private slots:
 
     void sliderInput_data()
     {
-        QTest::addColumn<Input>("row");
         using S = QStyle;
         // clang-format off
-        const Input rows[] = {
+        addRows<Input>({
             {"arrow up", Input::Part, S::SC_ScrollBarSubLine, 100, 101},
             {"arrow down", Input::Part, S::SC_ScrollBarAddLine, 100, 99},
             {"trough above", Input::Part, S::SC_ScrollBarSubPage, 100, 101},
@@ -293,10 +288,8 @@ private slots:
             {"Increase at the top", Input::Increase, 0, 255, 255},
             {"value 200", Input::SetValue, 200, 100, 200}, {"value 3", Input::SetValue, 3, 100, 3},
             {"value 300 stops at the top", Input::SetValue, 300, 100, 255},
-        };
+        });
         // clang-format on
-        for (const Input &row : rows)
-            QTest::newRow(row.name) << row;
     }
 
     void sliderInput()

@@ -9,8 +9,6 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QTimer>
 #include <QWindow>
 
@@ -49,8 +47,7 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
-        QObject *owner = frame.get();
-        whenModal(owner, [channel, preset, owner](QWidget *box) {
+        whenModal(frame.get(), [channel, preset, owner = frame.get()](QWidget *box) {
             // The prompt's carriage return shows as a line break; typing replaces the default.
             QVERIFY(qobject_cast<QInputDialog *>(box)->labelText().contains("channel\nthat"));
             QCOMPARE(box->findChild<QLineEdit *>()->selectedText(), "0");

@@ -54,6 +54,15 @@ struct Desk
     }
 };
 
+// A data-driven test's rows, each a struct named by its `name`, in the column "row".
+template <class Row>
+void addRows(std::initializer_list<Row> rows)
+{
+    QTest::addColumn<Row>("row");
+    for (const Row &row : rows)
+        QTest::newRow(QString(row.name).toUtf8().constData()) << row;
+}
+
 // The two bytes of one frame.
 QByteArray frame(int channel, int value);
 

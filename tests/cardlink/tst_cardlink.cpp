@@ -4,7 +4,6 @@
 
 #include <QFile>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <sys/inotify.h>
 #include <termios.h>
 
@@ -124,12 +123,12 @@ private slots:
     {
         QFETCH(Open, row);
         link.setPortOpen(false);
-        QString device = rig.card(1)->devicePath();
         // A line whose far end nobody has opened: the card's own keeps one open.
-        const int free = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        const int free = ::getpt();
         QVERIFY(free >= 0 && ::grantpt(free) == 0 && ::unlockpt(free) == 0);
-        if (row.name == "nobody else has it")
-            device = QString::fromLocal8Bit(::ptsname(free));
+        const QString device = row.name == "nobody else has it"
+                ? QString::fromLocal8Bit(::ptsname(free))
+                : rig.card(1)->devicePath();
         // Every open and close of the device: a close by the last holder drops DTR and RTS.
         const int seen = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         ::inotify_add_watch(seen, QFile::encodeName(device).constData(), IN_OPEN | IN_CLOSE);

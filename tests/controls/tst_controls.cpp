@@ -107,17 +107,16 @@ private slots:
         QVERIFY(!desk.dialogs.ranOutOfAnswers);
 
         const auto &shown = desk.dialogs.shown;
-        const int warnings = row.warnings;
-        QCOMPARE(shown.size(), 1 + 2 * warnings + 1 + (row.preset ? 1 : 0));
+        QCOMPARE(shown.size(), 1 + 2 * row.warnings + 1 + (row.preset ? 1 : 0));
         const QString second = row.preset ? "that you wish to control with these Presets."
                                           : "that you wish to control with this slider";
-        for (int i = 0; i <= warnings; ++i) {
+        for (int i = 0; i <= row.warnings; ++i) {
             QCOMPARE(shown[2 * i].text, "Please enter the value of the channel\r" + second);
             QCOMPARE(shown[2 * i].defaultAnswer, "0");
-            if (i < warnings)
+            if (i < row.warnings)
                 QCOMPARE(shown[2 * i + 1].text, "A Channel Number from 1 to 112 must be entered");
         }
-        const auto &name = shown[2 * warnings + 1];
+        const auto &name = shown[2 * row.warnings + 1];
         QCOMPARE(name.title, "Lumidesk");
         QCOMPARE(name.text, "If you would like to name this channel\rplease enter it here.");
         QCOMPARE(name.defaultAnswer, QStringLiteral("Ch: %1").arg(row.channel));

@@ -77,7 +77,6 @@ class Monkey:
         xdo("key", "alt+x")
         self.answer("Exit?")  # Yes is the default
         expect(self.proc.wait(5) == 0, f"Exit ended the program with status {self.proc.returncode}")
-        print(f"monkey: {self.count / seconds:.1f} actions a second")
 
     def read(self):
         for m in filter(None, map(FRAME.match, self.proc.stdout)):

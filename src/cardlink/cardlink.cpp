@@ -34,6 +34,7 @@ void CardLink::adopt(QSerialPort *port)
 
 void CardLink::watchDrain()
 {
+    m_handed.start(); // bytes went to the driver
     if (m_port->isOpen() && m_port->bytesToWrite() > 0)
         m_stall.start(); // restarted by every write the line takes
     else
@@ -52,7 +53,9 @@ OpenOutcome CardLink::setPortOpen(bool open)
         m_stall.stop();
         if (!m_port->isOpen())
             return {};
-        if (m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port)) {
+        stopHangUpWatch();
+        const bool quiet = !m_handed.isValid() || m_handed.hasExpired(LineState::kTransmitterMs);
+        if (m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port) && quiet) {
             m_port->close();
         } else {
             // close() would drop what is still queued, and the driver's queue would then go
@@ -78,6 +81,8 @@ OpenOutcome CardLink::setPortOpen(bool open)
         if (drain->device() == device) {
             delete m_port;
             adopt(drain->takeBack());
+            m_device = device;
+            watchHangUp();
             watchDrain();
             emit stateChanged();
             return {};
@@ -95,8 +100,29 @@ OpenOutcome CardLink::setPortOpen(bool open)
     if (!m_port->open(QIODevice::ReadWrite))
         return PortProbe::afterFailedOpen(device, m_port->error(), m_port->errorString());
     m_device = device;
+    watchHangUp();
     emit stateChanged();
     return {};
+}
+
+void CardLink::watchHangUp()
+{
+    // Qt reports a hang-up only as a failed read, and Qt 6.8 not even that for a USB adapter
+    // pulled out while nothing is sent: the link watches the line itself.
+    m_hangUp = new QSocketNotifier(m_port->handle(), QSocketNotifier::Exception, this);
+    connect(m_hangUp, &QSocketNotifier::activated, this, [this] {
+        if (m_port->isOpen() && LineState::hungUp(*m_port))
+            loseLine(QStringLiteral("%1: the device has gone").arg(m_port->portName()));
+    });
+}
+
+void CardLink::stopHangUpWatch()
+{
+    // Perhaps from within its own signal, so not deleted at once.
+    if (m_hangUp) {
+        m_hangUp->setEnabled(false);
+        m_hangUp->deleteLater();
+    }
 }
 
 void CardLink::release()
@@ -132,6 +158,7 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
         m_port->flush();
     if (!m_port->isOpen())
         return SendOutcome::LineLost;
+    m_handed.start();
     if (!m_stall.isActive())
         watchDrain();
     return SendOutcome::Sent;
@@ -155,6 +182,7 @@ void CardLink::loseLine(const QString &why)
 {
     m_handlingLoss = true;
     m_stall.stop();
+    stopHangUpWatch();
     // What the line still holds can never leave; a tty's close would wait up to half a
     // minute for it.
     m_port->clear(QSerialPort::Output);

@@ -4,7 +4,10 @@
 #include "portmap.h"
 #include "portprobe.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QSerialPort>
 #include <QTimer>
 
@@ -53,11 +56,15 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void loseLine(const QString &why);
     void watchDrain();
+    void watchHangUp();
+    void stopHangUpWatch();
     void adopt(QSerialPort *port);
 
     PortMap m_portMap;
     QSerialPort *m_port = nullptr; // the one the link writes to; draining ones are not it
     QString m_device; // the path COMn named when the port opened
+    QPointer<QSocketNotifier> m_hangUp;
+    QElapsedTimer m_handed; // since bytes last went to the driver
     QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;

@@ -37,6 +37,8 @@ LineDrain::~LineDrain()
         m_port->waitForBytesWritten(int(m_giveUp.remainingTime()));
     while (LineState::holdsBytes(*m_port) && !m_giveUp.hasExpired())
         QThread::msleep(5);
+    if (!m_giveUp.hasExpired())
+        QThread::msleep(LineState::kTransmitterMs);
     finish(m_giveUp.hasExpired());
 }
 
@@ -52,7 +54,11 @@ QSerialPort *LineDrain::takeBack()
 
 void LineDrain::check()
 {
-    const bool drained = m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port);
+    if (m_port->bytesToWrite() > 0 || LineState::holdsBytes(*m_port))
+        m_empty.invalidate();
+    else if (!m_empty.isValid())
+        m_empty.start();
+    const bool drained = m_empty.isValid() && m_empty.elapsed() >= LineState::kTransmitterMs;
     if (drained || m_giveUp.hasExpired()) {
         finish(!drained);
         deleteLater();

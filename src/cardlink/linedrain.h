@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -32,5 +33,6 @@ private:
     QString m_device;
     int m_giveUpMs;
     QDeadlineTimer m_giveUp;
+    QElapsedTimer m_empty; // since the driver's queue was last seen empty
     QTimer m_look;
 };

@@ -6,7 +6,6 @@
 #ifdef Q_OS_UNIX
 #  include <poll.h>
 #  include <sys/ioctl.h>
-#  include <termios.h>
 #endif
 
 namespace LineState {
@@ -25,14 +24,19 @@ bool hasRoom(const QSerialPort &port)
 bool holdsBytes(const QSerialPort &port)
 {
 #ifdef Q_OS_UNIX
-    const int fd = int(port.handle());
     int queued = 0;
-    if (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0)
-        return true;
-    // A UART's transmitter still shifting its last bytes out. Drivers without the question
-    // (USB adapters, pseudo-terminals) count everything in the queue above.
-    unsigned int status = 0;
-    return ::ioctl(fd, TIOCSERGETLSR, &status) == 0 && !(status & TIOCSER_TEMT);
+    return ::ioctl(int(port.handle()), TIOCOUTQ, &queued) == 0 && queued > 0;
+#else
+    Q_UNUSED(port);
+    return false;
+#endif
+}
+
+bool hungUp(const QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd p{ int(port.handle()), POLLIN, 0 };
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR));
 #else
     Q_UNUSED(port);
     return false;

@@ -1,6 +1,7 @@
 // Which serial device a COM number names on this machine.
 #include "portmap.h"
 
+#include <QFile>
 #include <QSerialPortInfo>
 #include <algorithm>
 
@@ -73,8 +74,14 @@ PortMap systemPortMap()
 #else
         QList<SerialPortEntry> ports;
         const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-        for (const QSerialPortInfo &info : infos)
+        for (const QSerialPortInfo &info : infos) {
+            // The kernel keeps a few on-board port numbers whether or not a UART is behind
+            // them (its type 0); Qt 6.8 lists them all, and such a COM1 can never open.
+            QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(info.portName()));
+            if (type.open(QIODevice::ReadOnly) && type.readAll().trimmed() == "0")
+                continue;
             ports.append({ info.systemLocation(), info.portName(), info.hasVendorIdentifier() });
+        }
         return deviceForCom(orderSerialPorts(ports), comNumber);
 #endif
     };

@@ -61,8 +61,8 @@ bool openAnywhere(const QByteArray &path)
     for (const QString &process :
          proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted)) {
         const QDir fds(proc.filePath(process + QStringLiteral("/fd")));
-        for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
-                                                 QDir::Unsorted)) {
+        for (const QString &fd : fds.entryList(
+                     QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted)) {
             struct stat held
             {
             };

@@ -12,7 +12,7 @@ ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=O
 # Debian's own Python, which has the accessibility bus's bindings.
 PYTHON = /usr/bin/python3
 
-.PHONY: all build run demo test test-asan fuzz monkey bench screenshots package test-debian13 clean
+.PHONY: all build run demo test test-serial test-asan fuzz monkey bench screenshots package test-debian13 clean
 
 all: build
 
@@ -33,7 +33,16 @@ test:
 	@bash scripts/install-deps.sh test
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-test -j$(JOBS)
-	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS) -LE rig
+
+# The desk on the kernel's real serial drivers (8250 and ftdi_sio) in a QEMU guest of this
+# release's own kernel, unpacked once into $(BUILD)-test/guest; it shares make test's build.
+test-serial:
+	@bash scripts/install-deps.sh test rig
+	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
+	@cmake --build $(BUILD)-test -j$(JOBS) --target tst_serialrig
+	@bash tools/serialrig/guest.sh prepare $(BUILD)-test/guest
+	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -L rig
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan:
@@ -91,7 +100,7 @@ package:
 # What CI checks, run again in a Debian 13 root beside this machine (as root; the root is made
 # with debootstrap when missing and kept). Its /dev holds pseudo-terminals and no serial port.
 test-debian13:
-	bash scripts/debian13.sh bash -c 'make test && bash tests/package/check-package.sh \
+	bash scripts/debian13.sh bash -c 'make test && make test-serial && bash tests/package/check-package.sh \
 		&& make fuzz FUZZ_SECONDS=$(FUZZ_SECONDS) && make test-asan \
 		&& make monkey MONKEY_SECONDS=$(MONKEY_SECONDS)'
 

@@ -44,7 +44,7 @@ initramfs() {
     ln -s usr/lib64 "$init/lib64"
     # Fonts are found without a scan of /usr over 9p, which takes seconds.
     cp -a /etc/fonts /etc/ld.so.cache "$init/etc/"
-    cp -a /var/cache/fontconfig "$init/var/cache/"
+    [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
     cp "$program" "$init/program"
     # The modules the guest needs, dependencies first, in the order they load.
     for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio; do
@@ -84,6 +84,8 @@ for arg in $(cat /proc/cmdline); do
 done
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
 echo "program ended: $?"
+# A while for this machine to read what is still on its way, then the guest ends.
+sleep 10
 poweroff -f
 INIT
     chmod +x "$init/init"

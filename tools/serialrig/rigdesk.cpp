@@ -39,13 +39,8 @@ bool RigDesk::start(QApplication &app)
         return false;
     for (const char *lamp : { "imgConnection_Status0", "imgConnection_Status1" })
         m_frame->findChild<QWidget *>(lamp)->installEventFilter(this);
-    const CardLink &link = m_frame->MSComm1();
-    connect(&link, &CardLink::stateChanged, this, [this, &link] {
-        tell("link", QStringLiteral("COM%1 %2").arg(link.commPort()).arg(
-                             link.portOpen() ? "open" : "closed"));
-    });
-    // The driver's silences: how long bytes waited with none taken.
-    connect(link.findChild<QSerialPort *>(), &QSerialPort::bytesWritten, this, &RigDesk::taken);
+    connect(&m_frame->MSComm1(), &CardLink::stateChanged, this, &RigDesk::followLink);
+    followLink();
     m_lastTick = m_clock.elapsed();
     m_ticker.start(10);
     tell("ready", m_frame->findChild<QWidget *>("imgConnection_Status1")->isHidden() ? "unlit"
@@ -64,6 +59,16 @@ bool RigDesk::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Show)
         tell("lamp", watched->objectName().endsWith(u'1') ? "lit" : "unlit");
     return false;
+}
+
+void RigDesk::followLink()
+{
+    const CardLink &link = m_frame->MSComm1();
+    tell("link", QStringLiteral("COM%1 %2").arg(link.commPort()).arg(link.portOpen() ? "open"
+                                                                                     : "closed"));
+    // The driver's silences: how long bytes waited with none taken, on the port in use.
+    for (QSerialPort *port : link.findChildren<QSerialPort *>(Qt::FindDirectChildrenOnly))
+        connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
 }
 
 void RigDesk::tick()
@@ -126,6 +131,7 @@ void RigDesk::run(const QList<QByteArray> &words)
     } else if (verb == "exit") {
         m_frame->close();
     } else if (verb == "late") {
+        tick(); // a block that has just ended counts here, though no tick has come since
         tell("late", QString::number(std::exchange(m_worstLate, 0)));
     } else if (verb == "silence") {
         tell("silence", QString::number(std::exchange(m_worstSilence, 0)));

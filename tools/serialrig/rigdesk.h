@@ -34,6 +34,7 @@ private:
     void tell(const QByteArray &what, const QString &detail = {});
     void readCommands();
     void run(const QList<QByteArray> &words);
+    void followLink();
     void tick();
     void taken();
 

@@ -65,6 +65,7 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
+    QCoreApplication::sendPostedEvents(frame.get(), QEvent::MetaCall); // after the press
     return find<ControlRegistry>({})->forms().last();
 }
 

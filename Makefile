@@ -77,11 +77,13 @@ monkey:
 	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
 		dbus-run-session -- $(PYTHON) tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
 
-# Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
+# Start-up, memory, idle cost, latency and scale against a bare-Qt floor, then the same on the
+# kernel's real serial drivers in the rig's guest; writes bench/results.md.
 bench:
-	@bash scripts/install-deps.sh xsession bench
+	@bash scripts/install-deps.sh xsession bench rig
 	@cmake -S . -B $(BUILD) $(USER_CMAKE) -DLUMIDESK_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
+	@bash tools/serialrig/guest.sh prepare $(BUILD)/guest
 	@bash scripts/bench.sh $(BUILD) bench/results.md
 
 # Pictures of a typical desk, the preset details dialog and the help window, for docs/.

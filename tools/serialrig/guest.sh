@@ -23,14 +23,23 @@ prepare() {
     rm -rf "$cache/root"
     dpkg-deb -x "$cache"/deb/"$package"_*.deb "$cache/root"
     rm -rf "$cache/deb"
+    # Debian 13's packages hold the modules under usr/ alone.
+    [ -e "$cache/root/lib" ] || ln -s usr/lib "$cache/root/lib"
     local version
     version=$(ls "$cache/root/lib/modules")
     depmod -b "$cache/root" "$version"
-    # The ELF kernel inside the compressed image boots through PVH in half the time.
+    # The ELF kernel inside the compressed image boots through PVH in half the time: cut at
+    # the first xz (Debian 12) or zstd (Debian 13) magic number and unpack the one stream.
     local image=$cache/root/boot/vmlinuz-$version offset
-    offset=$(grep -obUaP '\xfd7zXZ\x00' "$image" | head -n 1 | cut -d: -f1)
-    tail -c +$((offset + 1)) "$image" | xz -dc --single-stream >"$cache/vmlinux.new" 2>/dev/null || true
-    [ -s "$cache/vmlinux.new" ] || { echo "guest.sh: no kernel found in $image" >&2; exit 1; }
+    offset=$(grep -obUaP '\xfd7zXZ\x00' "$image" | head -n 1 | cut -d: -f1 || true)
+    if [ -n "$offset" ]; then
+        tail -c +$((offset + 1)) "$image" | xz -dc --single-stream >"$cache/vmlinux.new" 2>/dev/null || true
+    else
+        offset=$(grep -obUaP '\x28\xb5\x2f\xfd' "$image" | head -n 1 | cut -d: -f1)
+        tail -c +$((offset + 1)) "$image" | zstd -qdc >"$cache/vmlinux.new" 2>/dev/null || true
+    fi
+    [ "$(head -c 4 "$cache/vmlinux.new" | od -An -c | tr -d ' ')" = '177ELF' ] \
+        || { echo "guest.sh: no kernel found in $image" >&2; exit 1; }
     mv "$cache/vmlinux.new" "$cache/vmlinux"
 }
 

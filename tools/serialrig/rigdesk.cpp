@@ -115,6 +115,7 @@ void RigDesk::run(const QList<QByteArray> &words)
     } else if (verb == "slider") {
         m_dialogs.inputAnswers = { QString::number(n), QStringLiteral("Ch %1").arg(n) };
         m_frame->findChild<QAction *>("mnuNew_Slider")->trigger();
+        QCoreApplication::sendPostedEvents(m_frame.get(), QEvent::MetaCall); // the queued command
         m_sliders[n] = m_frame->findChild<ControlRegistry *>()->forms().last()->findChild<QScrollBar *>(
                 "vscSlide");
     } else if (verb == "drag") {

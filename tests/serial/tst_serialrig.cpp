@@ -229,27 +229,30 @@ private slots:
         QCOMPARE(rig.count("box"), 1);
     }
 
-    // Leaving a port that has stopped taking bytes is not its loss, then or later.
+    // Leaving a port that has stopped taking bytes is not its loss, then or later, and does
+    // not wait for it: a switch costs 150 to 300 ms in the guest, nearly all of it the open.
     void stalledSwitch()
     {
         QVERIFY(use(1));
         rig.uart.setReading(false);
         send(sweep(3000));
         pause(1500);
+        asked("late");
         rig.mark();
         rig.command("port 2");
         const bool opened = rig.waitFor("link", "COM2 open").has_value();
+        const int atSwitch = asked("late");
         const qsizetype boxes = rig.count("box");
         rig.mark();
-        asked("late");
         pause(CardLink::kStallMs + 1000);
         const int late = asked("late");
         rig.uart.setReading(true);
         QVERIFY(opened);
         QCOMPARE(boxes + rig.count("box"), 0);
         QCOMPARE(rig.count("lamp"), 0);
-        qInfo("longest the event loop was blocked after leaving a stalled port: %d ms", late);
-        QVERIFY(late <= 100);
+        qInfo("longest event-loop block at the switch %d ms, in the stall window after %d ms",
+              atSwitch, late);
+        QVERIFY(atSwitch <= 500 && late <= 100);
     }
 
     void lastFrame_data()

@@ -4,11 +4,12 @@
 # drivers (8250, ftdi_sio). The guest shares this machine's /usr read-only and no device of it.
 #   guest.sh prepare CACHE                   unpacks the kernel package into CACHE, once
 #   guest.sh boot CACHE DIR PROGRAM [ARG...] runs PROGRAM in a guest; DIR gets the sockets
-# In the guest the UART is ttyS1 (no UART at ttyS0) and the adapter ttyUSB0, so the system's
-# own port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
+# In the guest the UART is ttyS0, the only one the 8250 driver registers (Qt 6.8 lists every
+# ttyS it registers, a UART behind it or not), and the adapter is ttyUSB0: the system's own
+# port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
 # adapter's far end DIR/usb, the UART's DIR/uart, QEMU's monitor DIR/monitor; QEMU traces
 # every write to the UART's registers on its standard error. ARGs go to the kernel's command
-# line: rig.stty=SETTINGS sets ttyS1 before PROGRAM starts.
+# line: rig.stty=SETTINGS sets ttyS0 before PROGRAM starts.
 set -euo pipefail
 export LC_ALL=C
 
@@ -89,9 +90,9 @@ exec 0<>/dev/hvc0 1>&0 2>&0
 stty raw -echo
 mkdir -m 700 /tmp/run
 for arg in $(cat /proc/cmdline); do
-    case "$arg" in rig.stty=*) stty -F /dev/ttyS1 $(echo "${arg#rig.stty=}" | tr , ' ') ;; esac
+    case "$arg" in rig.stty=*) stty -F /dev/ttyS0 $(echo "${arg#rig.stty=}" | tr , ' ') ;; esac
 done
-QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
+LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
 echo "program ended: $?"
 # A while for this machine to read what is still on its way, then the guest ends.
 sleep 10
@@ -111,11 +112,11 @@ boot() {
     # QEMU drops what the guest writes to a socket nobody holds.
     exec qemu-system-x86_64 -accel tcg -machine pc -smp 2 -m 128 -nodefaults -no-user-config \
         -display none -kernel "$cache/vmlinux" -initrd "$dir/initramfs.gz" \
-        -append "console=hvc0 loglevel=3 $*" \
+        -append "console=hvc0 loglevel=3 8250.nr_uarts=1 $*" \
         -chardev socket,id=con,path="$dir/console",server=on,wait=on \
         -device virtio-serial-pci -device virtconsole,chardev=con \
         -chardev socket,id=card,path="$dir/uart",server=on,wait=on \
-        -device isa-serial,index=1,chardev=card \
+        -device isa-serial,index=0,chardev=card \
         -chardev socket,id=adaptercard,path="$dir/usb",server=on,wait=on \
         -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=adaptercard,bus=xhci.0 \
         -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \

@@ -53,7 +53,7 @@ test-asan:
 		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-		ctest --output-on-failure -j$(JOBS)
+		ctest --output-on-failure -j$(JOBS) -LE rig
 
 # libFuzzer on the number readers for FUZZ_SECONDS; new inputs stay out of the repo.
 FUZZ_SECONDS ?= 60

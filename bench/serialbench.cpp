@@ -3,7 +3,9 @@
 #include "serialrig/guestrig.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
+#include <QSysInfo>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -64,7 +66,8 @@ QString spread(std::vector<double> v)
             .arg(v[v.size() / 2])
             .arg(v.back())
             .arg(v.size())
-            .arg(missed ? QStringLiteral("; %1 more found no port to pull").arg(missed) : QString());
+            .arg(missed ? QStringLiteral("; %1 more found no port to pull").arg(missed)
+                        : QString());
 }
 
 } // namespace
@@ -119,9 +122,9 @@ int main(int argc, char *argv[])
 
     const QString report =
             QStringLiteral(
-                    "\n## On the kernel's real serial drivers\n\nThe rig's QEMU guest (TCG, 2 "
-                    "processors) on this release's kernel, Qt %1; the UART's far end read at "
-                    "960 bytes a second.\n\n| figure | measured | limit |\n|---|---|---|\n"
+                    "\n## On the kernel's real serial drivers, %8\n\nThe rig's QEMU guest (TCG, "
+                    "2 processors) on this release's kernel, Qt %1, %9; the UART's far end read "
+                    "at 960 bytes a second.\n\n| figure | measured | limit |\n|---|---|---|\n"
                     "| frames a second through the 8250 UART in a flood, at line pace | %2 | "
                     "480 (9600 8N1) |\n"
                     "| longest the UART's driver took nothing on that healthy line | %3 ms | "
@@ -138,7 +141,8 @@ int main(int argc, char *argv[])
                     .arg(silence)
                     .arg(box ? box->at - stopped : -1)
                     .arg(lossBlock)
-                    .arg(spread(idle), spread(flood));
+                    .arg(spread(idle), spread(flood), QSysInfo::prettyProductName(),
+                         QDateTime::currentDateTimeUtc().toString(Qt::ISODate));
     std::fputs(qPrintable(report), stdout);
     QFile out(QString::fromLocal8Bit(argv[2]));
     if (out.open(QIODevice::Append))

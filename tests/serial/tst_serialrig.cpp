@@ -27,8 +27,8 @@ Frames sweep(int n, int first = 0)
 }
 
 // What the guest handed the UART between two points of its register trace: the bytes, how
-// many went while the line was not 9600 baud 8N1 (divisor 12; 8 bits, 1 stop bit, no parity, no break), and how
-// often DTR (modem control bit 0) rose and fell.
+// many went while the line was not 9600 baud 8N1 (divisor 12; 8 bits, 1 stop bit, no parity
+// and no break), and how often DTR (modem control bit 0) rose and fell.
 struct Handed
 {
     QByteArray bytes;
@@ -60,9 +60,11 @@ Handed handed(const QList<GuestRig::RegisterWrite> &writes, qsizetype from, qsiz
 
 } // namespace
 
+// clang-format off
 struct Port { const char *name; int com; };
 struct Pull { const char *name; bool moving; };
 struct Close { const char *name; QByteArray command; const char *what, *detail; };
+// clang-format on
 
 class TestSerialRig : public QObject
 {
@@ -87,8 +89,11 @@ class TestSerialRig : public QObject
             rig.command(line);
         }
     }
+    // clang-format off
     void pause(int ms) { rig.waitUntil([] { return false; }, ms); }
-    int asked(const QByteArray &what) { return rig.ask(what, what).value_or(GuestRig::Event{}).detail.toInt(); }
+    int asked(const QByteArray &what)
+    { return rig.ask(what, what).value_or(GuestRig::Event{}).detail.toInt(); }
+    // clang-format on
 
 private slots:
     void initTestCase()
@@ -189,7 +194,10 @@ private slots:
     }
 
     // The lamp puts the port out, and lights it again at once, with nothing in between.
-    void lampOffAndOn_data() { addRows<Port>({ { "8250 UART, COM1", 1 }, { "USB FTDI adapter, COM2", 2 } }); }
+    void lampOffAndOn_data()
+    {
+        addRows<Port>({ { "8250 UART, COM1", 1 }, { "USB FTDI adapter, COM2", 2 } });
+    }
     void lampOffAndOn()
     {
         QFETCH(Port, row);
@@ -258,7 +266,7 @@ private slots:
     void lastFrame_data()
     {
         addRows<Close>({ { "a port switch", "port 2", "link", "COM2 open" },
-                       { "the exit", "exit", "ended", "0" } });
+                         { "the exit", "exit", "ended", "0" } });
     }
     // The bytes queued when the port closes go out whole, at the desk's own 9600 8N1, though
     // the port had another speed before the desk opened it.

@@ -122,8 +122,8 @@ void GuestRig::readConsole()
             continue;
         }
         readTrace(); // the registers' writes up to now, before the event
-        m_events.append({ now(), words[2], QString::fromUtf8(line).section(u' ', 3),
-                          m_uartWrites.size() });
+        m_events.append(
+                { now(), words[2], QString::fromUtf8(line).section(u' ', 3), m_uartWrites.size() });
     }
 }
 
@@ -134,7 +134,8 @@ void GuestRig::readTrace()
     while (m_qemu.canReadLine()) {
         const QString line = QString::fromLatin1(m_qemu.readLine());
         if (const QRegularExpressionMatch m = write.match(line); m.hasMatch())
-            m_uartWrites.append({ m.captured(1).toInt(nullptr, 16), m.captured(2).toInt(nullptr, 16) });
+            m_uartWrites.append(
+                    { m.captured(1).toInt(nullptr, 16), m.captured(2).toInt(nullptr, 16) });
         else
             std::fprintf(stderr, "qemu: %s", qPrintable(line));
     }

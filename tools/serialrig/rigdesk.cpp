@@ -24,9 +24,8 @@ RigDesk::RigDesk()
     m_ticker.setTimerType(Qt::PreciseTimer);
     connect(&m_ticker, &QTimer::timeout, this, &RigDesk::tick);
     m_drag.setTimerType(Qt::PreciseTimer);
-    connect(&m_drag, &QTimer::timeout, this, [this] {
-        m_dragged->setValue((m_dragged->value() + 1) % 256);
-    });
+    connect(&m_drag, &QTimer::timeout, this,
+            [this] { m_dragged->setValue((m_dragged->value() + 1) % 256); });
 }
 
 RigDesk::~RigDesk() = default;
@@ -43,8 +42,8 @@ bool RigDesk::start(QApplication &app)
     followLink();
     m_lastTick = m_clock.elapsed();
     m_ticker.start(10);
-    tell("ready", m_frame->findChild<QWidget *>("imgConnection_Status1")->isHidden() ? "unlit"
-                                                                                      : "lit");
+    tell("ready",
+         m_frame->findChild<QWidget *>("imgConnection_Status1")->isHidden() ? "unlit" : "lit");
     return true;
 }
 
@@ -64,8 +63,8 @@ bool RigDesk::eventFilter(QObject *watched, QEvent *event)
 void RigDesk::followLink()
 {
     const CardLink &link = m_frame->MSComm1();
-    tell("link", QStringLiteral("COM%1 %2").arg(link.commPort()).arg(link.portOpen() ? "open"
-                                                                                     : "closed"));
+    tell("link",
+         QStringLiteral("COM%1 %2").arg(link.commPort()).arg(link.portOpen() ? "open" : "closed"));
     // The driver's silences: how long bytes waited with none taken, on the port in use.
     for (QSerialPort *port : link.findChildren<QSerialPort *>(Qt::FindDirectChildrenOnly))
         connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
@@ -116,8 +115,9 @@ void RigDesk::run(const QList<QByteArray> &words)
         m_dialogs.inputAnswers = { QString::number(n), QStringLiteral("Ch %1").arg(n) };
         m_frame->findChild<QAction *>("mnuNew_Slider")->trigger();
         QCoreApplication::sendPostedEvents(m_frame.get(), QEvent::MetaCall); // the queued command
-        m_sliders[n] = m_frame->findChild<ControlRegistry *>()->forms().last()->findChild<QScrollBar *>(
-                "vscSlide");
+        m_sliders[n] =
+                m_frame->findChild<ControlRegistry *>()->forms().last()->findChild<QScrollBar *>(
+                        "vscSlide");
     } else if (verb == "drag") {
         m_dragged = m_sliders.value(n);
         m_drag.start(5);

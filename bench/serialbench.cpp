@@ -32,12 +32,23 @@ bool use(GuestRig &rig, int com)
     return rig.waitFor("link", QStringLiteral("COM%1 open").arg(com)).has_value();
 }
 
+// What the desk said lately, when a pull went wrong.
+void tellLately(const GuestRig &rig, const char *what)
+{
+    std::fprintf(stderr, "lumidesk-serialbench: %s; the desk said:\n", what);
+    for (const GuestRig::Event &e :
+         rig.events().mid(std::max<qsizetype>(0, rig.events().size() - 12)))
+        std::fprintf(stderr, "  %lld ms %s %s\n", e.at, e.what.constData(), qPrintable(e.detail));
+}
+
 // Pulls the adapter out, idle or as a slider moves and a burst of 2,000 frames goes out; ms
 // to the unlit lamp, or -1. The adapter is plugged back and the port opened again.
 double pullToLamp(GuestRig &rig, bool flooding)
 {
-    if (!use(rig, 2))
+    if (!use(rig, 2)) {
+        tellLately(rig, "COM2 did not open");
         return -1;
+    }
     if (flooding) {
         rig.command("drag 9");
         const qsizetype n = rig.usb.bytes().size();
@@ -48,7 +59,11 @@ double pullToLamp(GuestRig &rig, bool flooding)
     const qint64 pulled = rig.now();
     rig.pull();
     const auto lamp = rig.waitFor("lamp", "unlit", 5000);
+    if (!lamp)
+        tellLately(rig, "no unlit lamp within 5 s of the pull");
     rig.command("still");
+    // QEMU takes a moment to let the adapter go; plugged back at once, the name is still taken.
+    rig.waitUntil([] { return false; }, 500);
     rig.plug();
     rig.waitUntil([] { return false; }, 2500);
     rig.ask("lamp", "link");

@@ -7,6 +7,12 @@
 
 using Frames = QList<ReceivedFrame>;
 
+// How a frame shows when a comparison fails.
+char *toString(const ReceivedFrame &f)
+{
+    return QTest::toString(QStringLiteral("ch %1 = %2").arg(f.channel).arg(f.value));
+}
+
 namespace {
 
 QByteArray wire(const Frames &frames)

@@ -14,7 +14,7 @@ for _ in $(seq 100); do
     [ -s "$displayfile" ] && break
     sleep 0.05
 done
-DISPLAY=:$(head -n 1 "$displayfile") XDG_RUNTIME_DIR=$runtime weston --backend=x11-backend.so \
+DISPLAY=:$(head -n 1 "$displayfile") XDG_RUNTIME_DIR=$runtime weston --backend=${WESTON_BACKEND:-x11-backend.so} \
     --socket=wayland-lumidesk --width=1500 --height=1100 --idle-time=0 \
     >"$runtime/weston.log" 2>&1 &
 weston=$!

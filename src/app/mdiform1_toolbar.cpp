@@ -198,7 +198,9 @@ void MDIForm1::listWindows(QMenu *mnuNew)
         const QString text = QStringLiteral("%1 (channel %2)").arg(name, content->Tag());
         QAction *item = mnuNew->addAction(
                 number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(text) : text);
-        connect(item, &QAction::triggered, this, [this, window = QPointer(window)] {
+        connect(item, &QAction::triggered, this, [this, mnuNew, window = QPointer(window)] {
+            // A click closes the menu before it chooses; a screen reader's press does not.
+            mnuNew->hide();
             if (!window)
                 return;
             m_area->setActiveSubWindow(window);

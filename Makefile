@@ -12,8 +12,8 @@ ASAN_CMAKE = -DCMAKE_BUILD_TYPE=Debug -DLUMIDESK_SANITIZE=ON -DLUMIDESK_WERROR=O
 # Debian's own Python, which has the accessibility bus's bindings.
 PYTHON = /usr/bin/python3
 
-.PHONY: all build run demo test test-asan fuzz monkey test-wayland bench screenshots package \
-	test-debian13 clean
+.PHONY: all build run demo test test-serial test-asan fuzz monkey test-wayland bench screenshots \
+	package test-debian13 clean
 
 all: build
 
@@ -34,7 +34,16 @@ test:
 	@bash scripts/install-deps.sh test
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-test -j$(JOBS)
-	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS)
+	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS) -LE rig
+
+# The desk on the kernel's real serial drivers (8250 and ftdi_sio) in a QEMU guest of this
+# release's own kernel, unpacked once into $(BUILD)-test/guest; it shares make test's build.
+test-serial:
+	@bash scripts/install-deps.sh test rig
+	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
+	@cmake --build $(BUILD)-test -j$(JOBS) --target tst_serialrig
+	@bash tools/serialrig/guest.sh prepare $(BUILD)-test/guest
+	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -L rig
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
 test-asan:
@@ -45,7 +54,7 @@ test-asan:
 		ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 		UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-		ctest --output-on-failure -j$(JOBS)
+		ctest --output-on-failure -j$(JOBS) -LE rig
 
 # libFuzzer on the number readers for FUZZ_SECONDS; new inputs stay out of the repo.
 FUZZ_SECONDS ?= 60
@@ -78,11 +87,13 @@ test-wayland:
 	tools/waylandsession.sh dbus-run-session -- $(PYTHON) tests/wayland/walk.py \
 		$(BUILD)-test/tools/lumidesk-demo
 
-# Start-up, memory, idle cost, latency and scale against a bare-Qt floor; writes bench/results.md.
+# Start-up, memory, idle cost, latency and scale against a bare-Qt floor, then the same on the
+# kernel's real serial drivers in the rig's guest; writes bench/results.md.
 bench:
-	@bash scripts/install-deps.sh xsession bench
+	@bash scripts/install-deps.sh xsession bench rig
 	@cmake -S . -B $(BUILD) $(USER_CMAKE) -DLUMIDESK_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
+	@bash tools/serialrig/guest.sh prepare $(BUILD)/guest
 	@bash scripts/bench.sh $(BUILD) bench/results.md
 
 # Pictures of a typical desk, the preset details dialog and the help window, for docs/.
@@ -101,7 +112,7 @@ package:
 # What CI checks, run again in a Debian 13 root beside this machine (as root; the root is made
 # with debootstrap when missing and kept). Its /dev holds pseudo-terminals and no serial port.
 test-debian13:
-	bash scripts/debian13.sh bash -c 'make test && bash tests/package/check-package.sh \
+	bash scripts/debian13.sh bash -c 'make test && make test-serial && bash tests/package/check-package.sh \
 		&& make fuzz FUZZ_SECONDS=$(FUZZ_SECONDS) && make test-asan \
 		&& make monkey MONKEY_SECONDS=$(MONKEY_SECONDS) && make test-wayland'
 

@@ -23,6 +23,9 @@ for group in "$@"; do
     wayland) packages+=(weston qt6-wayland xvfb xauth python3 python3-pyatspi at-spi2-core dbus) ;;
     bench) packages+=(libxcb1-dev valgrind) ;;
     package) packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
+    # A virtual machine with real serial drivers: QEMU, a static shell for its first files,
+    # and what unpacks the release's kernel and its modules into it.
+    rig) packages+=(qemu-system-x86 busybox-static cpio xz-utils zstd kmod) ;;
     *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

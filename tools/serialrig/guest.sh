@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# A small virtual machine on this release's own kernel, with a 16550 UART and a USB FTDI
+# adapter wired to sockets, so that a program built here runs on the kernel's real serial
+# drivers (8250, ftdi_sio). The guest shares this machine's /usr read-only and no device of it.
+#   guest.sh prepare CACHE                   unpacks the kernel package into CACHE, once
+#   guest.sh boot CACHE DIR PROGRAM [ARG...] runs PROGRAM in a guest; DIR gets the sockets
+# In the guest the UART is ttyS0, the only one the 8250 driver registers (Qt 6.8 lists every
+# ttyS it registers, a UART behind it or not), and the adapter is ttyUSB0: the system's own
+# port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
+# adapter's far end DIR/usb, the UART's DIR/uart, QEMU's monitor DIR/monitor; QEMU traces
+# every write to the UART's registers on its standard error. ARGs go to the kernel's command
+# line: rig.stty=SETTINGS sets ttyS0 before PROGRAM starts.
+set -euo pipefail
+export LC_ALL=C
+
+prepare() {
+    local cache=$1
+    [ -e "$cache/vmlinux" ] && return
+    mkdir -p "$cache/deb"
+    # The kernel the release's metapackage names, unpacked, never installed.
+    local package
+    package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
+    (cd "$cache/deb" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+    rm -rf "$cache/root"
+    dpkg-deb -x "$cache"/deb/"$package"_*.deb "$cache/root"
+    rm -rf "$cache/deb"
+    # Debian 13's packages hold the modules under usr/ alone.
+    [ -e "$cache/root/lib" ] || ln -s usr/lib "$cache/root/lib"
+    local version
+    version=$(ls "$cache/root/lib/modules")
+    depmod -b "$cache/root" "$version"
+    # The ELF kernel inside the compressed image boots through PVH in half the time: cut at
+    # the first xz (Debian 12) or zstd (Debian 13) magic number and unpack the one stream.
+    local image=$cache/root/boot/vmlinuz-$version offset
+    offset=$(grep -obUaP '\xfd7zXZ\x00' "$image" | head -n 1 | cut -d: -f1 || true)
+    if [ -n "$offset" ]; then
+        tail -c +$((offset + 1)) "$image" | xz -dc --single-stream >"$cache/vmlinux.new" 2>/dev/null || true
+    else
+        offset=$(grep -obUaP '\x28\xb5\x2f\xfd' "$image" | head -n 1 | cut -d: -f1)
+        tail -c +$((offset + 1)) "$image" | zstd -qdc >"$cache/vmlinux.new" 2>/dev/null || true
+    fi
+    [ "$(head -c 4 "$cache/vmlinux.new" | od -An -c | tr -d ' ')" = '177ELF' ] \
+        || { echo "guest.sh: no kernel found in $image" >&2; exit 1; }
+    mv "$cache/vmlinux.new" "$cache/vmlinux"
+}
+
+initramfs() {
+    local cache=$1 program=$2 out=$3 init version m name
+    init=$(mktemp -d)
+    version=$(ls "$cache/root/lib/modules")
+    mkdir -p "$init"/{bin,dev,proc,sys,tmp,usr,etc,run,mod,var/lock,var/cache}
+    cp /bin/busybox "$init/bin/"
+    ln -s usr/lib "$init/lib"
+    ln -s usr/lib64 "$init/lib64"
+    # Fonts are found without a scan of /usr over 9p, which takes seconds.
+    cp -a /etc/fonts /etc/ld.so.cache "$init/etc/"
+    [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
+    cp "$program" "$init/program"
+    # The modules the guest needs, dependencies first, in the order they load.
+    for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio; do
+        modprobe -d "$cache/root" -S "$version" --show-depends "$m"
+    done | awk '$1 == "insmod" && !seen[$2]++ {print $2}' | while read -r m; do
+        name=$(basename "$m")
+        name=${name%.xz}
+        name=${name%.zst}
+        case "$m" in
+        *.xz) xz -dc "$m" >"$init/mod/$name" ;;
+        *.zst) zstd -qdc "$m" >"$init/mod/$name" ;;
+        *) cp "$m" "$init/mod/$name" ;;
+        esac
+        echo "$name" >>"$init/mod/order"
+    done
+    cat >"$init/init" <<'INIT'
+#!/bin/busybox sh
+/bin/busybox --install -s /bin
+export PATH=/bin
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+mount -t tmpfs tmp /tmp
+while read -r m; do insmod "/mod/$m"; done </mod/order
+mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 usr /usr
+n=0
+while [ ! -e /dev/ttyUSB0 ] || [ ! -e /dev/hvc0 ]; do
+    n=$((n + 1)); [ $n -lt 200 ] || break
+    sleep 0.05
+done
+# The program's commands are lines longer than a terminal's line editing takes.
+exec 0<>/dev/hvc0 1>&0 2>&0
+stty raw -echo
+mkdir -m 700 /tmp/run
+for arg in $(cat /proc/cmdline); do
+    case "$arg" in rig.stty=*) stty -F /dev/ttyS0 $(echo "${arg#rig.stty=}" | tr , ' ') ;; esac
+done
+LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
+echo "program ended: $?"
+# A while for this machine to read what is still on its way, then the guest ends.
+sleep 10
+poweroff -f
+INIT
+    chmod +x "$init/init"
+    (cd "$init" && find . | cpio -o -H newc --quiet) | gzip -1 >"$out"
+    rm -rf "$init"
+}
+
+boot() {
+    local cache=$1 dir=$2 program=$3
+    shift 3
+    initramfs "$cache" "$program" "$dir/initramfs.gz"
+    rm -f "$dir"/{console,uart,usb,monitor}
+    # TCG on two processors; each socket waits for its reader before the guest starts, as
+    # QEMU drops what the guest writes to a socket nobody holds.
+    exec qemu-system-x86_64 -accel tcg -machine pc -smp 2 -m 128 -nodefaults -no-user-config \
+        -display none -kernel "$cache/vmlinux" -initrd "$dir/initramfs.gz" \
+        -append "console=hvc0 loglevel=3 8250.nr_uarts=1 $*" \
+        -chardev socket,id=con,path="$dir/console",server=on,wait=on \
+        -device virtio-serial-pci -device virtconsole,chardev=con \
+        -chardev socket,id=card,path="$dir/uart",server=on,wait=on \
+        -device isa-serial,index=0,chardev=card \
+        -chardev socket,id=adaptercard,path="$dir/usb",server=on,wait=on \
+        -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=adaptercard,bus=xhci.0 \
+        -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \
+        -monitor unix:"$dir/monitor",server=on,wait=off \
+        -trace serial_write
+}
+
+command=${1:-}
+shift || true
+case "$command" in
+prepare) prepare "$@" ;;
+boot) boot "$@" ;;
+*) echo "usage: guest.sh prepare CACHE | boot CACHE DIR PROGRAM [KERNEL ARG...]" >&2; exit 2 ;;
+esac

@@ -1,0 +1,54 @@
+// The desk inside the rig's guest: the real main frame on the guest's own serial ports,
+// driven by one command a line on standard input, telling on standard output what the
+// operator would see as "EV <ms since start> <what> <detail>".
+#pragma once
+
+#include "rigdialogs.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <memory>
+
+class MDIForm1;
+class QApplication;
+class QScrollBar;
+
+class RigDesk : public QObject
+{
+    Q_OBJECT
+
+public:
+    RigDesk();
+    ~RigDesk() override;
+
+    // Starts the desk as the program does; false when start-up found no port.
+    bool start(QApplication &app);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void tell(const QByteArray &what, const QString &detail = {});
+    void readCommands();
+    void run(const QList<QByteArray> &words);
+    void followLink();
+    void tick();
+    void taken();
+
+    RigDialogs m_dialogs;
+    std::unique_ptr<MDIForm1> m_frame;
+    QSocketNotifier m_input{ 0, QSocketNotifier::Read };
+    QByteArray m_pending;
+    QElapsedTimer m_clock;
+    QTimer m_ticker; // every 10 ms: how late the event loop runs it is how long it was blocked
+    qint64 m_lastTick = 0;
+    qint64 m_worstLate = 0;
+    qint64 m_lastTaken = -1; // when the driver last took bytes, while bytes wait
+    qint64 m_worstSilence = 0;
+    QMap<int, QScrollBar *> m_sliders;
+    QTimer m_drag; // moves the dragged slider every 5 ms, as a hand does
+    QScrollBar *m_dragged = nullptr;
+};

@@ -4,9 +4,8 @@
 # drivers (8250, ftdi_sio). The guest shares this machine's /usr read-only and no device of it.
 #   guest.sh prepare CACHE                   unpacks the kernel package into CACHE, once
 #   guest.sh boot CACHE DIR PROGRAM [ARG...] runs PROGRAM in a guest; DIR gets the sockets
-# In the guest the UART is ttyS0, the only one the 8250 driver registers (Qt 6.8 lists every
-# ttyS it registers, a UART behind it or not), and the adapter is ttyUSB0: the system's own
-# port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
+# In the guest, as on a PC, the 8250 driver registers ttyS0 to ttyS3 and only ttyS0 has a UART
+# behind it; the adapter is ttyUSB0: the desk's own port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
 # adapter's far end DIR/usb, the UART's DIR/uart, QEMU's monitor DIR/monitor; QEMU traces
 # every write to the UART's registers on its standard error. ARGs go to the kernel's command
 # line: rig.stty=SETTINGS sets ttyS0 before PROGRAM starts.
@@ -112,7 +111,7 @@ boot() {
     # QEMU drops what the guest writes to a socket nobody holds.
     exec qemu-system-x86_64 -accel tcg -machine pc -smp 2 -m 128 -nodefaults -no-user-config \
         -display none -kernel "$cache/vmlinux" -initrd "$dir/initramfs.gz" \
-        -append "console=hvc0 loglevel=3 8250.nr_uarts=1 $*" \
+        -append "console=hvc0 loglevel=3 8250.nr_uarts=4 $*" \
         -chardev socket,id=con,path="$dir/console",server=on,wait=on \
         -device virtio-serial-pci -device virtconsole,chardev=con \
         -chardev socket,id=card,path="$dir/uart",server=on,wait=on \

@@ -36,7 +36,7 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
     m_cmdClose->setGeometry(twipsRect(75, 5880, 615, 255));
     m_cmdClose->setAutoDefault(false);
     m_cmdClose->installEventFilter(this);
-    Press::onEnter(m_cmdClose);
+    Press::byKeys(m_cmdClose);
 
     setFocusProxy(m_vscSlide);
     setTabOrder(m_vscSlide, m_cmdClose);

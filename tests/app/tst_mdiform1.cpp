@@ -48,6 +48,18 @@ struct Modal
     bool ends;
 };
 
+struct Held
+{
+    const char *name;
+    QString control; // in the second preset window (channel 8), or the toolbar's
+    Qt::Key key;
+    QString box; // the window the press opened, showing once the key is up
+    int port;
+    QString lamp;
+    int opens; // times a port was opened
+    QByteArray wire; // what COM1 received
+};
+
 struct Startup
 {
     const char *name;
@@ -245,6 +257,57 @@ private slots:
         click(button);
         QCOMPARE(desk.wire(1, 2, row.ends ? 200 : 2000).toHex(),
                  QByteArray(row.ends ? "" : "0700"));
+    }
+
+    void heldKey_data()
+    {
+        // clang-format off
+        addRows<Held>({
+            {"Enter on Exit", "cmdExit", Qt::Key_Return, "Exit?", 1, "lit", 0, ""},
+            {"Space on Exit", "cmdExit", Qt::Key_Space, "Exit?", 1, "lit", 0, ""},
+            {"Enter on Help", "cmdHelp", Qt::Key_Return, "Instructions", 1, "lit", 0, ""},
+            {"Enter on a port", "optCommSelect3", Qt::Key_Return, "", 3, "lit", 1, ""},
+            {"Space on a port", "optCommSelect3", Qt::Key_Space, "", 3, "lit", 1, ""},
+            {"Enter on the lamp", "imgConnection_Status1", Qt::Key_Return, "", 1, "unlit", 0, ""},
+            {"Space on the lamp", "imgConnection_Status1", Qt::Key_Space, "", 1, "unlit", 0, ""},
+            {"Enter on a preset button", "cmdPresets0", Qt::Key_Return, "", 1, "lit", 0, "0800"},
+            {"Space on a preset button", "cmdPresets0", Qt::Key_Space, "", 1, "lit", 0, "0800"},
+            // The focus goes on to the first preset window, whose buttons the key must not reach.
+            {"Enter on Close", "cmdClose_Preset", Qt::Key_Return, "", 1, "lit", 0, ""},
+        });
+        // clang-format on
+    }
+
+    void heldKey()
+    {
+        // A key held for a while acts once, as it comes up; no repeat answers a box it opened.
+        QFETCH(Held, row);
+        Desk desk({}, {}, true, true);
+        desk.frame->show();
+        QVERIFY(QTest::qWaitForWindowActive(desk.frame.get()));
+        desk.add(ControlRegistry::Preset, 7);
+        QWidget *presets = desk.add(ControlRegistry::Preset, 8);
+        desk.frame->activateWindow(); // the preset dialog was the active window last
+        QTRY_COMPARE(QApplication::activeWindow(), desk.frame.get());
+        auto *control = presets->findChild<QWidget *>(row.control);
+        (control ? control : desk.find(row.control))->setFocus();
+        QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(),
+                          &QSerialPort::errorOccurred); // an open reports NoError
+        QString box = "none";
+        hold(desk.frame.get(), row.key, [&box] {
+            QWidget *modal = QApplication::activeModalWidget();
+            box = modal ? modal->windowTitle() : "";
+            if (modal)
+                QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        QTRY_VERIFY(box != "none");
+        QCOMPARE(box, row.box);
+        QCOMPARE(desk.real.endings, QList<int>{});
+        QCOMPARE(desk.checkedPort(), row.port);
+        QCOMPARE(desk.lamp(), row.lamp);
+        QCOMPARE(errors.count({ QVariant::fromValue(QSerialPort::NoError) }), row.opens);
+        QCOMPARE(desk.wire(1, 4, 300).toHex(), row.wire);
+        QCOMPARE(presets->isVisible(), !row.control.startsWith("cmdClose"));
     }
 
     void endingOnSignal()

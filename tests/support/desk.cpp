@@ -11,6 +11,9 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWindow>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
     : rig(missing, busy),
@@ -25,6 +28,19 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
         if (text != QLatin1String("This plugin does not support propagateSizeHints()"))
             next(t, at, text);
     });
+    // Accessibility on, as with a screen reader running, and what the desk says recorded.
+    static const bool listening = [] {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            QAccessibleInterface *iface = event->accessibleInterface();
+            const bool says = event->type() == QAccessible::ObjectShow && iface
+                    && iface->role() == QAccessible::Notification;
+            if (event->type() == QAccessible::Focus || says)
+                told() << (says ? "say " : "focus ") + iface->text(QAccessible::Name);
+        });
+        return true;
+    }();
+    Q_UNUSED(listening);
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
     if (load)
@@ -96,4 +112,24 @@ void whenModal(QObject *owner, std::function<void(QWidget *)> answer)
         answer(modal);
     });
     poll->start(10);
+}
+
+void hold(QObject *owner, Qt::Key key, std::function<void()> then)
+{
+    const int keys = 2 + 2 * 9;
+    for (int i = 0; i < keys; ++i) {
+        QTimer::singleShot(30 * i, owner, [key, i] {
+            if (QWindow *window = QGuiApplication::focusWindow()) {
+                QTest::simulateEvent(window, i % 2 == 0, key, {}, key == Qt::Key_Space ? " " : "\r",
+                                     i > 0 && i < keys - 1);
+            }
+        });
+    }
+    QTimer::singleShot(30 * keys, owner, then);
+}
+
+QStringList &told()
+{
+    static QStringList said;
+    return said;
 }

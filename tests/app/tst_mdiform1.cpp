@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSerialPort>
 #include <QToolButton>
@@ -33,10 +34,13 @@ struct Operator
 {
     const char *name;
     // Keys to the focused control; "click:" or "press:" a named control, as a mouse or a
-    // screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame.
+    // screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame; "quiet": no
+    // more errors come from a lost line, handled once.
     QString steps;
     int port;
-    QString lamp, focus, box = {}; // box: how the one box shown starts, if any
+    QString lamp, focus;
+    QStringList said; // the port's changes, as a screen reader is told them
+    QString box = {}; // how the one box shown starts, if any
 };
 
 struct Modal
@@ -121,26 +125,26 @@ private slots:
     {
         // clang-format off
         addRows<Operator>({
-            {"F6 reaches the port that is down", "F6", 1, "lit", "COM1"},
-            {"arrows only move", "F6 Right Right", 1, "lit", "COM3"},
-            {"Enter presses the port", "F6 Right Right Enter", 3, "lit", "COM3"},
-            {"Space presses the port", "F6 Left Left Left Left Space", 5, "lit", "COM5"},
-            {"Tab leaves the ports for the lamp", "F6 Tab Space", 1, "unlit", "COM port closed"},
-            {"Space on the lamp closes the port", "F6 Left Left Left Space", 1, "unlit", "COM port closed"},
-            {"Enter on the lamp opens it again", "F6 Left Left Left Space Enter", 1, "lit", "COM port open"},
-            {"F6 back to the workspace", "F6 Right F6", 1, "lit", "Channel 9 level"},
-            {"Shift+F6 back to the workspace", "F6 Right Shift+F6", 1, "lit", "Channel 9 level"},
-            {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level"},
-            {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level"},
-            {"Press on the lamp, twice", "press:COM_port_open press:COM_port_closed", 1, "lit", "Channel 9 level"},
-            {"a click on a port", "click:COM2", 2, "lit", "COM2"},
-            {"a click on the lamp closes the port", "click:COM_port_open", 1, "unlit", "COM port closed"},
-            {"a second click opens it again", "click:COM_port_open click:COM_port_closed", 1, "lit", "COM port open"},
-            {"the port button already down reconnects", "click:COM_port_open click:COM1", 1, "lit", "COM1"},
-            {"a port without a card says so", "pull:5 click:COM5", 5, "unlit", "COM5", "COM5 cannot be opened: "},
-            {"the lamp retries it", "pull:5 click:COM5 plug:5 click:COM_port_closed", 5, "lit", "COM port open", "COM5 cannot be opened: "},
-            {"a card pulled out", "pull:1 send", 1, "unlit", "Channel 9 level", "COM1 was lost: "},
-            {"its port button reopens it", "pull:1 send plug:1 click:COM1", 1, "lit", "COM1", "COM1 was lost: "},
+            {"F6 reaches the port that is down", "F6", 1, "lit", "COM1", {}},
+            {"arrows only move", "F6 Right Right", 1, "lit", "COM3", {}},
+            {"Enter presses the port", "F6 Right Right Enter", 3, "lit", "COM3", {"COM1 closed", "COM3 open"}},
+            {"Space presses the port", "F6 Left Left Left Left Space", 5, "lit", "COM5", {"COM1 closed", "COM5 open"}},
+            {"Tab leaves the ports for the lamp", "F6 Tab Space", 1, "unlit", "COM port closed", {"COM1 closed"}},
+            {"Space on the lamp closes the port", "F6 Left Left Left Space", 1, "unlit", "COM port closed", {"COM1 closed"}},
+            {"Enter on the lamp opens it again", "F6 Left Left Left Space Enter", 1, "lit", "COM port open", {"COM1 closed", "COM1 open"}},
+            {"F6 back to the workspace", "F6 Right F6", 1, "lit", "Channel 9 level", {}},
+            {"Shift+F6 back to the workspace", "F6 Right Shift+F6", 1, "lit", "Channel 9 level", {}},
+            {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level", {"COM1 closed", "COM4 open"}},
+            {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level", {"COM1 closed"}},
+            {"Press on the lamp, twice", "press:COM_port_open press:COM_port_closed", 1, "lit", "Channel 9 level", {"COM1 closed", "COM1 open"}},
+            {"a click on a port", "click:COM2", 2, "lit", "COM2", {"COM1 closed", "COM2 open"}},
+            {"a click on the lamp closes the port", "click:COM_port_open", 1, "unlit", "COM port closed", {"COM1 closed"}},
+            {"a second click opens it again", "click:COM_port_open click:COM_port_closed", 1, "lit", "COM port open", {"COM1 closed", "COM1 open"}},
+            {"the port button already down reconnects", "click:COM_port_open click:COM1", 1, "lit", "COM1", {"COM1 closed", "COM1 open"}},
+            {"a port without a card says so", "pull:5 click:COM5", 5, "unlit", "COM5", {"COM1 closed"}, "COM5 cannot be opened: "},
+            {"the lamp retries it", "pull:5 click:COM5 plug:5 click:COM_port_closed", 5, "lit", "COM port open", {"COM1 closed", "COM5 open"}, "COM5 cannot be opened: "},
+            {"a card pulled out", "pull:1 send quiet", 1, "unlit", "Channel 9 level", {"COM1 closed"}, "COM1 was lost: "},
+            {"its port button reopens it", "pull:1 send quiet plug:1 click:COM1", 1, "lit", "COM1", {"COM1 closed", "COM1 open"}, "COM1 was lost: "},
         });
         // clang-format on
     }
@@ -154,6 +158,7 @@ private slots:
         desk.add(ControlRegistry::Slider, 9);
         QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(),
                           &QSerialPort::errorOccurred);
+        told().clear();
         for (const QString &step : row.steps.split(' ')) {
             const QString what = step.section(':', 1).replace('_', ' ');
             if (step.startsWith("pull") || step.startsWith("plug")) {
@@ -162,6 +167,10 @@ private slots:
             } else if (step == "send") { // on a line that is gone
                 desk.frame->SendChannelFrame("12", "200");
                 QTRY_VERIFY(!desk.dialogs.messages().isEmpty());
+            } else if (step == "quiet") { // a few errors from the port, and none more after
+                const qsizetype errorCount = errors.size();
+                QTest::qWait(200);
+                QVERIFY(errors.size() == errorCount && errorCount <= 4);
             } else if (step.contains(':')) {
                 QAccessibleInterface *control = named(desk, what);
                 QVERIFY2(control, qPrintable(step));
@@ -180,35 +189,33 @@ private slots:
         const auto boxes = desk.dialogs.messages();
         QCOMPARE(boxes.size(), row.box.isEmpty() ? 0 : 1);
         QVERIFY(row.box.isEmpty() || boxes[0].text.startsWith(row.box));
-        // A lost line is handled once: a few errors from the port, and none more after.
-        const qsizetype errorCount = errors.size();
-        QTest::qWait(200);
-        QVERIFY(errors.size() == errorCount && errorCount <= 4);
         const auto *focused = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
         QCOMPARE(focused->text(QAccessible::Name), row.focus);
-        // What a screen reader is told: five radio buttons, one down, and a lamp that is a
-        // button checked while the port is open; each pressed by its Press.
-        const QString lamp = row.lamp == "lit" ? "COM port open" : "COM port closed";
-        for (int n = 0; n <= kComPorts; ++n) {
-            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : lamp);
-            QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
-            QCOMPARE(bool(c->state().checked), n ? n == row.port : row.lamp == "lit");
-            QVERIFY(c->actionInterface()->actionNames().contains(
-                    QAccessibleActionInterface::pressAction()));
-        }
-        QToolButton qts; // Qt's own tool button with a menu keeps Qt's interface
-        qts.setMenu(new QMenu(&qts));
-        auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
-        QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
-        // Whatever set the lamp, a screen reader was told so as it happened.
-        const char *state = row.lamp == "lit" ? "open" : "closed";
-        QAccessibleInterface *told =
-                named(desk, QStringLiteral("COM%1 %2").arg(row.port).arg(state));
-        QVERIFY(told && told->role() == QAccessible::Notification);
+        // Whatever changed the port, a screen reader was told each change once, as it happened.
+        QCOMPARE(told().filter(QRegularExpression("^say ")).replaceInStrings("say ", ""), row.said);
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
         QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
                  QByteArray(row.lamp == "lit" ? "0cc8" : ""));
+    }
+
+    void toolbarTold()
+    {
+        // Five radio buttons, the port in use checked, and a lamp that is a button checked while
+        // the port is open; each pressed by its Press. Qt's own tool buttons keep Qt's interface.
+        Desk desk;
+        desk.frame->show();
+        for (int n = 0; n <= kComPorts; ++n) {
+            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
+            QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
+            QCOMPARE(bool(c->state().checked), n <= 1);
+            QVERIFY(c->actionInterface()->actionNames().contains(
+                    QAccessibleActionInterface::pressAction()));
+        }
+        QToolButton qts;
+        qts.setMenu(new QMenu(&qts));
+        auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
+        QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
     }
 
     void modalBoxes_data()
@@ -315,10 +322,13 @@ private slots:
         // The demo is the program on virtual cards, in the fault rehearsal the README gives:
         // start-up falls back to COM4, whose Qt lock file (LCK..pts_N) the program holds until
         // it lets the port go.
+        // Each wait on it may take a minute: the sanitizer build starting on a loaded machine. A
+        // wait ends as soon as what it waits for is there.
+        const int budgetMs = 60000;
         QProcess demo;
         demo.start(LUMIDESK_DEMO, { "--missing", "1,2", "--busy", "3", "--no-monitor" });
         QMap<int, QString> device; // "COM3 is /dev/pts/7", or "unplugged"
-        while (device.size() < kComPorts && demo.waitForReadyRead(5000)) {
+        while (device.size() < kComPorts && demo.waitForReadyRead(budgetMs)) {
             while (demo.canReadLine()) {
                 const QStringList seen = QString(demo.readLine()).trimmed().split(' ');
                 if (seen.value(1) == "is")
@@ -328,7 +338,7 @@ private slots:
         const auto ownerOf = [&](int n) {
             return PortProbe::lockOwner(device[n]).value_or(PortProbe::LockOwner{}).pid;
         };
-        QTRY_COMPARE(ownerOf(4), demo.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(ownerOf(4), demo.processId(), budgetMs);
         for (int n = 1; n <= kComPorts; ++n)
             QCOMPARE(ownerOf(n), n == 4 ? demo.processId() : 0);
         // Qt's lock file is in the first of its lock folders this user may write to.
@@ -338,7 +348,7 @@ private slots:
             lock = lock.isEmpty() && QFile::exists(dir + name) ? dir + name : lock;
         QVERIFY2(!lock.isEmpty(), qPrintable(name));
         ::kill(demo.processId(), SIGTERM);
-        QVERIFY(demo.waitForFinished(5000));
+        QVERIFY(demo.waitForFinished(budgetMs));
         QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(demo.exitCode(), 0);
         QVERIFY(!QFile::exists(lock));

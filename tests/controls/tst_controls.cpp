@@ -189,6 +189,7 @@ private slots:
                 QCOMPARE(value->text(), showing ? typed(10 * i) : "0");
                 value->setText(typed(10 * i + showing));
             }
+            QCOMPARE(readAsOneRun(part(&rows, "Preset_Value9")), typed(90 + showing));
             QTest::keyClicks(part(&rows, "Preset_Name4"), "&Full wash"); // seven characters at most
             for (const auto key : { Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter })
                 QTest::keyClick(part(&rows, "Preset_Name4"), key);

@@ -61,14 +61,17 @@ int Desk::checkedPort() const
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
+    auto heard = std::make_shared<QStringList>(); // what a screen reader reads of each box
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
-        whenModal(frame.get(), [channel, preset, owner = frame.get()](QWidget *box) {
+        whenModal(frame.get(), [channel, preset, owner = frame.get(), heard](QWidget *box) {
             // The prompt's carriage return shows as a line break; typing replaces the default.
             QVERIFY(qobject_cast<QInputDialog *>(box)->labelText().contains("channel\nthat"));
             QCOMPARE(box->findChild<QLineEdit *>()->selectedText(), "0");
             QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
-            whenModal(owner, [preset, owner](QWidget *name) {
+            *heard << readAsOneRun(box->findChild<QLineEdit *>());
+            whenModal(owner, [preset, owner, heard](QWidget *name) {
+                *heard << readAsOneRun(name->findChild<QLineEdit *>());
                 if (preset) {
                     whenModal(owner,
                               [](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
@@ -81,12 +84,22 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
+    const QStringList boxes{ QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
+    [&] { QCOMPARE(*heard, realDialogs ? boxes : QStringList()); }();
     return find<ControlRegistry>({})->forms().last();
 }
 
 QByteArray frame(int channel, int value)
 {
     return QByteArray(1, char(channel)) + char(value);
+}
+
+QString readAsOneRun(QWidget *box)
+{
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(box)->textInterface();
+    int start = 0, end = 0;
+    text->attributes(1, &start, &end);
+    return text->text(start, end);
 }
 
 void click(QWidget *widget, QPoint at)

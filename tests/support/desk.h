@@ -66,6 +66,10 @@ void addRows(std::initializer_list<Row> rows)
 // The two bytes of one frame.
 QByteArray frame(int channel, int value);
 
+// The text a screen reader reads of a text box as the one run of attributes at its second
+// character.
+QString readAsOneRun(QWidget *box);
+
 // A left click in the middle of `widget`, or at `at`.
 void click(QWidget *widget, QPoint at = {});
 // Holds `key` down as a hand does, on whatever window has the keyboard at each moment: the

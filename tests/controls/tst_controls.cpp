@@ -16,7 +16,6 @@
 #include <QScrollBar>
 #include <QStyleOptionSlider>
 #include <clocale>
-#include <poll.h>
 
 namespace {
 
@@ -31,12 +30,6 @@ template <class T = QWidget>
 T *part(QWidget *window, const QString &name)
 {
     return window->findChild<T *>(name);
-}
-
-bool lineHasBytes(Desk &desk, int com)
-{
-    pollfd p{ desk.rig.card(com)->masterFd(), POLLIN, 0 };
-    return ::poll(&p, 1, 0) == 1;
 }
 
 QRect subControl(QScrollBar *bar, QStyle::SubControl which)
@@ -118,9 +111,6 @@ private slots:
             {"refused until valid", false, {"0", "113", "-5", "abc", "<cancel>", "40000", "0.5", "7.5", "x"}, 8, 7, "x"},
             {"12abc, name cancelled", true, {"12abc", "<cancel>"}, 12, 0, ""},
             {"blank inside, name kept as typed", false, {" 1 2", " n "}, 12, 0, " n "},
-            {"1e2", false, {"1e2", "a"}, 100, 0, "a"},
-            {"&H70", true, {"&H70", "a"}, 112, 0, "a"},
-            {"112.5 to even", false, {"112.5", "a"}, 112, 0, "a"},
         });
         // clang-format on
     }
@@ -415,36 +405,6 @@ private slots:
         QCOMPARE(sent, row.frames);
     }
 
-    void sliderPacing()
-    {
-        Desk desk;
-        desk.frame->show();
-        QWidget *first = desk.add(ControlRegistry::Slider, 9);
-        QWidget *second = desk.add(ControlRegistry::Slider, 10);
-        auto *bar = part<QScrollBar>(first, "vscSlide");
-        desk.rig.card(1)->setListening(false);
-        QVERIFY(!lineHasBytes(desk, 1)); // a new slider sends nothing
-
-        // After a quiet spell the first change goes out at once, before any event is handled.
-        QTest::keyClick(bar, Qt::Key_Up);
-        QVERIFY(lineHasBytes(desk, 1));
-        desk.rig.card(1)->setListening(true);
-        QCOMPARE(desk.wire(1).toHex(), QByteArray("0901"));
-        // Twenty changes end on their last position (pacing says when), on this window's channel
-        // although the other window is the active one.
-        desk.find<QMdiArea>({})->setActiveSubWindow(windowOf(second));
-        for (int i = 0; i < 20; ++i)
-            QTest::keyClick(bar, Qt::Key_Up);
-        QTRY_COMPARE(part<QLabel>(first, "lblValue")->text(), "21");
-        QCOMPARE(desk.wire(1, 100, 300).right(2).toHex(), "0915");
-
-        // With the port closed the label still follows and nothing goes out, then or later.
-        click(desk.find<QWidget>("imgConnection_Status1"));
-        QTest::keyClick(part(second, "vscSlide"), Qt::Key_Home);
-        QTRY_COMPARE(part<QLabel>(second, "lblValue")->text(), "255");
-        click(desk.find<QWidget>("imgConnection_Status0"));
-        QCOMPARE(desk.wire(1, 1, 200), QByteArray());
-    }
 };
 
 QTEST_MAIN(TestControls)

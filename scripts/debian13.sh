@@ -6,7 +6,7 @@
 # bound in, since a test that found the host's ports might write to its console.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-root=${DEBIAN13_ROOT:-/var/cache/lumidesk/debian13}
+root=$(realpath -m "${DEBIAN13_ROOT:-/var/cache/lumidesk/debian13}") # the command runs from /
 copy=/root/lumidesk
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -20,25 +20,41 @@ mirror=$(grep -h -m1 -oE '^URIs: *\S+/debian/?$' /etc/apt/sources.list.d/*.sourc
 [ -n "$mirror" ] || mirror=$(awk '$1 == "deb" {print $2; exit}' /etc/apt/sources.list 2>/dev/null || true)
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 
+# One run at a time: a second would delete or rebuild the first one's copy under it.
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock 9
+
 if [ ! -e "$root/.lumidesk-ready" ]; then
+    # Only a folder this script made is ever deleted: one it began and did not finish (its
+    # debootstrap killed) is unmounted and removed without leaving its file system; anything
+    # else in the way is left for its owner.
+    if [ -e "$root/.lumidesk-making" ]; then
+        findmnt -rn -o TARGET | awk -v r="$root/" 'index($0, r) == 1' | sort -r \
+            | xargs -r -d '\n' umount -l
+        rm -rf --one-file-system "$root"
+    elif [ -e "$root" ] && [ -n "$(ls -A "$root")" ]; then
+        echo "$root holds files this script did not put there: move them, or set DEBIAN13_ROOT" >&2
+        exit 2
+    fi
     command -v debootstrap >/dev/null || {
         DEBIAN_FRONTEND=noninteractive apt-get update
         DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends debootstrap
     }
     echo "Making a Debian 13 root in $root from $mirror"
-    rm -rf "$root"
     mkdir -p "$root"
+    touch "$root/.lumidesk-making"
     debootstrap --variant=minbase --include=ca-certificates,make trixie "$root" "$mirror"
     printf 'Types: deb\nURIs: %s\nSuites: trixie trixie-updates\nComponents: main\n' "$mirror" \
         >"$root/etc/apt/sources.list.d/debian.sources"
     rm -f "$root/etc/apt/sources.list"
     touch "$root/.lumidesk-ready"
 fi
+# The root's apt finds the mirror by this machine's name servers.
+cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 # make is the one thing the README assumes a desk already has.
 [ -x "$root/usr/bin/make" ] || chroot "$root" sh -c \
     'apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq make >/dev/null'
-
-cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 
 # The project as committed and as being edited, without build folders; the copy's own build
 # folders stay between runs, so that a second run only rebuilds what changed. A file keeps
@@ -48,8 +64,9 @@ cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
 mkdir -p "$root$copy"
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
+# A tracked file deleted here is left out, as in the working tree.
 (cd "$here" && git ls-files -z --cached --others --exclude-standard \
-    | xargs -0 -r sh -c 'for f; do [ -e "$f" ] && printf "%s\0" "$f"; done' sh \
+    | xargs -0 -r sh -c 'for f; do if [ -e "$f" ]; then printf "%s\0" "$f"; fi; done' sh \
     | tar --null -T - -cf -) | tar -C "$stage" -xf -
 (cd "$stage" && find . -type f -print0) | while IFS= read -r -d '' f; do
     if cmp -s "$stage/$f" "$root$copy/$f"; then

@@ -56,6 +56,7 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
             focusPort(Qt::OtherFocusReason);
     });
 
+    connect(&m_link, &CardLink::stateChanged, this, &MDIForm1::followLink);
     // Queued: the box must not open inside the serial port's own error handling.
     connect(&m_link, &CardLink::lost, this, &MDIForm1::onLinkLost, Qt::QueuedConnection);
 
@@ -74,9 +75,12 @@ bool MDIForm1::MDIForm_Load()
     const std::optional<int> opened = OpenCOM(port);
     if (!opened)
         return false;
-    // Pressing the button runs the selection: close, reopen, lamp lit.
     m_optCommSelect->button(*opened)->setChecked(true);
-    optCommSelect_Click(*opened);
+    // The port that opened stays open: closing it to open it again would drop DTR and RTS,
+    // a reset pulse for a card that resets on them. One that failed in another way is tried
+    // once more by the selection, which says why.
+    if (!m_link.portOpen())
+        optCommSelect_Click(*opened);
     return true;
 }
 
@@ -114,43 +118,41 @@ void MDIForm1::optCommSelect_Click(int index)
     if (!outcome.ok()) {
         // The button stays down, so that the lamp retries this port.
         reportOpenFailure(index, outcome);
-        return;
     }
-    showLamp(true);
 }
 
 void MDIForm1::imgConnection_Status_Click(int)
 {
-    // The lamp shows what the program last did to the port; it decides from that alone.
+    // The lamp shows the link's state, and changes only when the link does: a retry that
+    // fails leaves it unlit.
     if (!m_lamps[0]->isHidden()) {
-        showLamp(true);
         const OpenOutcome outcome = m_link.setPortOpen(true);
         if (!outcome.ok())
             reportOpenFailure(m_link.commPort(), outcome);
     } else if (!m_lamps[1]->isHidden()) {
-        showLamp(false);
         m_link.setPortOpen(false);
     }
 }
 
 void MDIForm1::reportOpenFailure(int port, const OpenOutcome &outcome)
 {
-    showLamp(false);
     m_dialogs.message(Dialogs::Icon::Critical, appTitle(),
                       QStringLiteral("COM%1 cannot be opened: %2").arg(port).arg(outcome.reason));
 }
 
 void MDIForm1::onLinkLost(int port, const QString &reason)
 {
-    showLamp(false);
     m_dialogs.message(Dialogs::Icon::Critical, appTitle(),
                       QStringLiteral("COM%1 was lost: %2").arg(port).arg(reason));
 }
 
-void MDIForm1::showLamp(bool lit)
+void MDIForm1::followLink()
 {
     // The lamp is two pictures in one place; the focus stays on the lamp as it changes, and a
-    // screen reader hears the change wherever the focus is, a reconnection included.
+    // screen reader hears each change once, wherever the focus is, a reconnection included.
+    const bool lit = m_link.portOpen();
+    if (m_lamps[1]->isHidden() != lit)
+        return;
     const bool focused = m_lamps[0]->hasFocus() || m_lamps[1]->hasFocus();
     m_lamps[lit ? 1 : 0]->show();
     if (focused)
@@ -175,9 +177,7 @@ void MDIForm1::SendChannelFrame(const QString &channel, const QString &value)
                                          "from 0 to 255.")
                                   .arg(value));
         break;
-    case CardLink::SendOutcome::LineLost:
-        showLamp(false); // the box that says why follows from the link's own report
-        break;
+    case CardLink::SendOutcome::LineLost: // the lamp and the box follow the link's own report
     case CardLink::SendOutcome::Sent:
     case CardLink::SendOutcome::PortClosed:
         break;
@@ -240,6 +240,6 @@ void MDIForm1::endAtOnce(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
-    m_link.setPortOpen(false);
+    m_link.release();
     m_dialogs.endProgram(exitCode);
 }

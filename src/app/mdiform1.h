@@ -64,7 +64,8 @@ private:
     void mnuHelp_Click() { cmdHelp_Click(); }
     void mnuNew_Slider_Click();
     void mnuNew_Preset_Click();
-    void showLamp(bool lit);
+    // The lamp and its announcement follow the link's open state.
+    void followLink();
     void reportOpenFailure(int port, const OpenOutcome &outcome);
     void onLinkLost(int port, const QString &reason);
     void endAtOnce(int exitCode);

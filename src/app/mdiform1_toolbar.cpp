@@ -151,26 +151,30 @@ bool MDIForm1::focusWorkspace(Qt::FocusReason reason)
 
 void MDIForm1::buildMenus()
 {
+    // Each command that opens a box runs after the press that chose it has returned: a screen
+    // reader, a voice or a switch tool presses an item and waits for the answer, which would
+    // otherwise come only once the box was closed.
+    const auto queued = Qt::QueuedConnection;
     QMenu *mnuNew = menuBar()->addMenu(QStringLiteral("&New"));
     mnuNew->setObjectName(QStringLiteral("mnuNew"));
     QAction *slider = mnuNew->addAction(QStringLiteral("&Slider"));
     slider->setObjectName(QStringLiteral("mnuNew_Slider"));
     slider->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(slider, &QAction::triggered, this, &MDIForm1::mnuNew_Slider_Click);
+    connect(slider, &QAction::triggered, this, &MDIForm1::mnuNew_Slider_Click, queued);
     QAction *preset = mnuNew->addAction(QStringLiteral("&Preset"));
     preset->setObjectName(QStringLiteral("mnuNew_Preset"));
     preset->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click);
+    connect(preset, &QAction::triggered, this, &MDIForm1::mnuNew_Preset_Click, queued);
     connect(mnuNew, &QMenu::aboutToShow, this, [this, mnuNew] { listWindows(mnuNew); });
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &MDIForm1::focusChosen);
 
     // Help and Exit are commands on the menu bar itself.
     QAction *help = menuBar()->addAction(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    connect(help, &QAction::triggered, this, &MDIForm1::mnuHelp_Click);
+    connect(help, &QAction::triggered, this, &MDIForm1::mnuHelp_Click, queued);
     QAction *exit = menuBar()->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("mnuExit"));
-    connect(exit, &QAction::triggered, this, &MDIForm1::mnuExit_Click);
+    connect(exit, &QAction::triggered, this, &MDIForm1::mnuExit_Click, queued);
 }
 
 void MDIForm1::listWindows(QMenu *mnuNew)
@@ -191,7 +195,9 @@ void MDIForm1::listWindows(QMenu *mnuNew)
         const QString text = QStringLiteral("%1 (channel %2)").arg(name, content->Tag());
         QAction *item = mnuNew->addAction(
                 number <= 9 ? QStringLiteral("&%1 %2").arg(number).arg(text) : text);
-        connect(item, &QAction::triggered, this, [this, window = QPointer(window)] {
+        connect(item, &QAction::triggered, this, [this, mnuNew, window = QPointer(window)] {
+            // A click closes the menu before it chooses; a screen reader's press does not.
+            mnuNew->hide();
             if (!window)
                 return;
             m_area->setActiveSubWindow(window);

@@ -29,8 +29,12 @@ public:
     // The three operations the rest of the program uses.
     void setCommPort(int comNumber);
     int commPort() const { return m_commPort; }
-    bool portOpen() const { return m_port.isOpen(); }
+    bool portOpen() const { return m_port->isOpen(); }
+    // Closing hands what the line still holds to a LineDrain, so the desk never waits on it.
     OpenOutcome setPortOpen(bool open);
+    // The program is ending: closes the port once what it holds has gone out (or the line has
+    // been given up), since nothing runs after this.
+    void release();
 
     // Sends one change: the channel byte, then the value byte. Both texts are converted
     // before either byte is written, because a lone channel byte would pair every later
@@ -49,10 +53,11 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void loseLine(const QString &why);
     void watchDrain();
-    bool lineHasRoom() const;
+    void adopt(QSerialPort *port);
 
     PortMap m_portMap;
-    QSerialPort m_port{ this };
+    QSerialPort *m_port = nullptr; // the one the link writes to; draining ones are not it
+    QString m_device; // the path COMn named when the port opened
     QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;

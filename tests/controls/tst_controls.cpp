@@ -122,6 +122,7 @@ private slots:
         for (const QString &a : row.answers)
             desk.dialogs.inputAnswers << (a == "<cancel>" ? std::nullopt : std::optional(a));
         desk.find<QAction>(row.preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
+        QCoreApplication::sendPostedEvents(desk.frame.get(), QEvent::MetaCall);
         QVERIFY(!desk.dialogs.ranOutOfAnswers);
 
         const auto &shown = desk.dialogs.shown;

@@ -5,6 +5,8 @@ cd "$(dirname "$0")/../.."
 make package >/dev/null
 deb=$(ls build-release/lumidesk_*.deb)
 lintian --fail-on error,warning "$deb"
+# A desktop whose session is Wayland alone gets the platform plugin for it.
+dpkg-deb -f "$deb" Recommends | grep -qw qt6-wayland || { echo "qt6-wayland not recommended"; exit 1; }
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"

@@ -84,6 +84,7 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
+    QCoreApplication::sendPostedEvents(frame.get(), QEvent::MetaCall); // after the press
     const QStringList boxes{ QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     [&] { QCOMPARE(*heard, realDialogs ? boxes : QStringList()); }();
     return find<ControlRegistry>({})->forms().last();

@@ -56,6 +56,8 @@ void run(MDIForm1 &frame, const char *action, QStringList answers,
     });
     operatorHand.start();
     frame.findChild<QAction *>(QString::fromLatin1(action))->trigger();
+    // The command runs once the press has returned.
+    QCoreApplication::sendPostedEvents(&frame, QEvent::MetaCall);
 }
 
 } // namespace

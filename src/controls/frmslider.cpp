@@ -16,8 +16,8 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
       m_vscSlide(new LevelBar(this)),
       m_lblValue(new QLabel(QStringLiteral("0"), this)),
       m_cmdClose(new QPushButton(QStringLiteral("Close"), this)),
-      m_pacer(new FramePacer(std::make_unique<SteadyClock>(), [this] { return Timer1_Timer(); },
-                             this))
+      m_pacer(new FramePacer(
+              std::make_unique<SteadyClock>(), [this] { return Timer1_Timer(); }, this))
 {
     setWindowTitle(QStringLiteral("Slider"));
     setFixedSize(twipsSize(768, 6312));

@@ -14,7 +14,8 @@ QAccessibleInterface *textBoxFactory(const QString &key, QObject *object)
 
 } // namespace
 
-AccessibleTextBox::AccessibleTextBox(QLineEdit *box) : QAccessibleWidget(box, QAccessible::EditableText)
+AccessibleTextBox::AccessibleTextBox(QLineEdit *box)
+    : QAccessibleWidget(box, QAccessible::EditableText)
 {
 }
 

@@ -223,7 +223,8 @@ private slots:
         Desk desk;
         desk.frame->show();
         for (int n = 0; n <= kComPorts; ++n) {
-            QAccessibleInterface *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
+            QAccessibleInterface *c =
+                    named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
             QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
             QCOMPARE(bool(c->state().checked), n <= 1);
             QVERIFY(c->actionInterface()->actionNames().contains(
@@ -272,7 +273,8 @@ private slots:
         } else {
             // A screen reader, a voice or a switch tool waits on its press: the press returns
             // at once, and the box opens after it.
-            QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(desk.frame->menuBar());
+            QAccessibleInterface *bar =
+                    QAccessible::queryAccessibleInterface(desk.frame->menuBar());
             for (int i = 0; i < bar->childCount(); ++i) {
                 if (bar->child(i)->text(QAccessible::Name) == row.opener)
                     bar->child(i)->actionInterface()->doAction(
@@ -336,10 +338,13 @@ private slots:
         });
         QTRY_VERIFY(box != "none");
         QCOMPARE(desk.real.endings, QList<int>{});
-        const QString opened = QString::number(errors.count({ QVariant::fromValue(QSerialPort::NoError) }));
-        const QStringList after{ box, QStringLiteral("COM%1 %2").arg(desk.checkedPort()).arg(desk.lamp()),
-                                 opened + " opened", desk.wire(1, 4, 300).toHex(),
-                                 presets->isVisible() ? "shown" : "closed" };
+        const QString opened =
+                QString::number(errors.count({ QVariant::fromValue(QSerialPort::NoError) }));
+        const QStringList after{
+            box, QStringLiteral("COM%1 %2").arg(desk.checkedPort()).arg(desk.lamp()),
+            opened + " opened", desk.wire(1, 4, 300).toHex(),
+            presets->isVisible() ? "shown" : "closed"
+        };
         QCOMPARE(after, row.after);
     }
 

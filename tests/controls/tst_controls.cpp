@@ -405,7 +405,6 @@ private slots:
         clock->moveTo(1000);
         QCOMPARE(sent, row.frames);
     }
-
 };
 
 QTEST_MAIN(TestControls)

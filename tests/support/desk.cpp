@@ -35,7 +35,7 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
             QAccessibleInterface *iface = event->accessibleInterface();
             const bool says = event->type() == QAccessible::ObjectShow && iface
                     && iface->role() == QAccessible::Notification;
-            if (event->type() == QAccessible::Focus || says)
+            if (iface && (event->type() == QAccessible::Focus || says))
                 told() << (says ? "say " : "focus ") + iface->text(QAccessible::Name);
         });
         return true;

@@ -12,8 +12,9 @@ packages=(
 locale_needed=""
 for group in "$@"; do
     case "$group" in
-    # The suite reads numbers under a comma-decimal locale too.
-    test) packages+=(locales); locale_needed=de_DE.UTF-8 ;;
+    # The suite reads numbers under a comma-decimal locale too, and turns accessibility on
+    # offscreen as a screen reader would, which only Qt's private API can.
+    test) packages+=(locales qt6-base-private-dev); locale_needed=de_DE.UTF-8 ;;
     # The release's own clang and its runtime (libFuzzer, the sanitizers) of the same version:
     # both names follow the default clang, 14 on Debian 12 and 19 on Debian 13.
     fuzz) packages+=(clang libclang-rt-dev locales); locale_needed=de_DE.UTF-8 ;;

@@ -4,7 +4,6 @@
 #include "appearance.h"
 #include "controls/controlregistry.h"
 #include "frmhelp.h"
-#include "ui/accessiblepress.h"
 #include "ui/apptitle.h"
 #include "ui/dialogs.h"
 #include "ui/notice.h"
@@ -26,7 +25,6 @@ MDIForm1::MDIForm1(Dialogs &dialogs, PortMap portMap, QWidget *parent)
       m_link(std::move(portMap)),
       m_questions(dialogs, this)
 {
-    AccessiblePress::install();
     setObjectName(QStringLiteral("MDIForm1"));
     setWindowTitle(appTitle());
     m_dialogs.setParentWidget(this);

@@ -5,7 +5,6 @@
 #include "controls/controlwindow.h"
 #include "ui/notice.h"
 #include "ui/pressbutton.h"
-#include "ui/press.h"
 #include "ui/svgicon.h"
 #include "ui/svgimage.h"
 #include "ui/twips.h"
@@ -94,10 +93,8 @@ void MDIForm1::buildToolbar()
                           QStringLiteral("Exit")),
             &PressButton::clicked, this, &MDIForm1::cmdExit_Click);
 
-    for (QWidget *w : std::as_const(m_toolbarOrder)) {
+    for (QWidget *w : std::as_const(m_toolbarOrder))
         w->installEventFilter(this);
-        Press::onEnter(w);
-    }
     // The desktop's way between panes: from the toolbar to the workspace and back.
     for (const QKeySequence &keys :
          { QKeySequence(Qt::Key_F6), QKeySequence(Qt::SHIFT | Qt::Key_F6) })

@@ -1,6 +1,8 @@
 // The real Qt dialogs behind the program's questions and boxes.
 #include "qtdialogs.h"
 
+#include "ui/accessibletextbox.h"
+
 #include <QInputDialog>
 #include <QMessageBox>
 #include <cstdio>
@@ -28,6 +30,7 @@ bool QtDialogs::askYesNo(const QString &title, const QString &text)
 std::optional<QString> QtDialogs::input(const QString &title, const QString &prompt,
                                         const QString &defaultAnswer)
 {
+    AccessibleTextBox::install(); // before the dialog makes its box
     QInputDialog dialog(m_parent);
     dialog.setWindowTitle(title);
     // The prompt's lines are joined by a carriage return alone; a label breaks on line feeds.

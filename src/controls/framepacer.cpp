@@ -2,27 +2,26 @@
 // until 50 ms after the last frame and carry the position at that moment.
 #include "framepacer.h"
 
-FramePacer::FramePacer(std::function<bool()> due, QObject *parent)
-    : QObject(parent), m_due(std::move(due))
+FramePacer::FramePacer(std::unique_ptr<Clock> clock, std::function<bool()> due, QObject *parent)
+    : QObject(parent), m_clock(std::move(clock)), m_due(std::move(due))
 {
-    m_wait.setSingleShot(true);
-    m_wait.setTimerType(Qt::PreciseTimer);
-    connect(&m_wait, &QTimer::timeout, this, &FramePacer::fire);
 }
+
+FramePacer::~FramePacer() = default;
 
 void FramePacer::changed()
 {
-    if (m_wait.isActive())
-        return; // the waiting frame will carry this position
-    const qint64 since = m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : kIntervalMs;
-    if (since >= kIntervalMs)
+    // A frame already waiting keeps its time, and will carry this position.
+    const qint64 since = m_lastFrame ? m_clock->now() - *m_lastFrame : kIntervalMs;
+    if (since >= kIntervalMs) {
         fire();
-    else
-        m_wait.start(int(kIntervalMs - since));
+        return;
+    }
+    m_clock->after(int(kIntervalMs - since), [this] { fire(); });
 }
 
 void FramePacer::fire()
 {
     if (m_due())
-        m_sinceFrame.start();
+        m_lastFrame = m_clock->now();
 }

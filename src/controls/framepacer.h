@@ -2,10 +2,10 @@
 // until 50 ms after the last frame and carry the position at that moment.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class FramePacer : public QObject
 {
@@ -14,8 +14,21 @@ class FramePacer : public QObject
 public:
     static constexpr int kIntervalMs = 50;
 
+    // The pacer's time: the program's is SteadyClock.
+    class Clock
+    {
+    public:
+        virtual ~Clock() = default;
+        // Milliseconds from a fixed moment.
+        virtual qint64 now() const = 0;
+        // Calls `then` once, `ms` from now, in place of any call still waiting. Nothing runs
+        // while nothing waits: an idle desk never wakes.
+        virtual void after(int ms, std::function<void()> then) = 0;
+    };
+
     // `due` brings the shown value up to date; it returns whether a frame went out.
-    explicit FramePacer(std::function<bool()> due, QObject *parent = nullptr);
+    FramePacer(std::unique_ptr<Clock> clock, std::function<bool()> due, QObject *parent = nullptr);
+    ~FramePacer() override;
 
     // The position moved.
     void changed();
@@ -23,7 +36,7 @@ public:
 private:
     void fire();
 
+    std::unique_ptr<Clock> m_clock;
     std::function<bool()> m_due;
-    QTimer m_wait; // runs only while a change waits for its turn: an idle desk never wakes
-    QElapsedTimer m_sinceFrame;
+    std::optional<qint64> m_lastFrame;
 };

@@ -22,7 +22,7 @@ frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
                                             : twipsRect(71, 615 + 495 * (i - 1), 1215, 375));
         m_cmdPresets[i]->setAutoDefault(false);
         m_cmdPresets[i]->setFocusPolicy(Qt::StrongFocus);
-        Press::onEnter(m_cmdPresets[i]);
+        Press::byKeys(m_cmdPresets[i]);
         connect(m_cmdPresets[i], &QPushButton::clicked, this, [this, i] { cmdPresets_Click(i); });
         if (i > 0)
             setTabOrder(m_cmdPresets[i - 1], m_cmdPresets[i]);
@@ -30,7 +30,7 @@ frmPresets::frmPresets(ChannelSink &sink, QWidget *parent)
     m_cmdClose->setObjectName(QStringLiteral("cmdClose_Preset"));
     m_cmdClose->setGeometry(twipsRect(371, 5160, 615, 255));
     m_cmdClose->setAutoDefault(false);
-    Press::onEnter(m_cmdClose);
+    Press::byKeys(m_cmdClose);
     setTabOrder(m_cmdPresets[kPresets - 1], m_cmdClose);
     setFocusProxy(m_cmdPresets[0]);
     connect(m_cmdClose, &QPushButton::clicked, this, &frmPresets::cmdClose_Preset_Click);

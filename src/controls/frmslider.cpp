@@ -3,6 +3,7 @@
 
 #include "framepacer.h"
 #include "levelbar.h"
+#include "steadyclock.h"
 #include "ui/press.h"
 #include "ui/twips.h"
 
@@ -15,7 +16,8 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
       m_vscSlide(new LevelBar(this)),
       m_lblValue(new QLabel(QStringLiteral("0"), this)),
       m_cmdClose(new QPushButton(QStringLiteral("Close"), this)),
-      m_pacer(new FramePacer([this] { return Timer1_Timer(); }, this))
+      m_pacer(new FramePacer(
+              std::make_unique<SteadyClock>(), [this] { return Timer1_Timer(); }, this))
 {
     setWindowTitle(QStringLiteral("Slider"));
     setFixedSize(twipsSize(768, 6312));
@@ -36,7 +38,7 @@ frmSlider::frmSlider(ChannelSink &sink, QWidget *parent)
     m_cmdClose->setGeometry(twipsRect(75, 5880, 615, 255));
     m_cmdClose->setAutoDefault(false);
     m_cmdClose->installEventFilter(this);
-    Press::onEnter(m_cmdClose);
+    Press::byKeys(m_cmdClose);
 
     setFocusProxy(m_vscSlide);
     setTabOrder(m_vscSlide, m_cmdClose);

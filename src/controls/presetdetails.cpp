@@ -1,6 +1,7 @@
 // The dialog in which the ten presets of a new preset window are named and given levels.
 #include "presetdetails.h"
 
+#include "ui/accessibletextbox.h"
 #include "ui/svgicon.h"
 #include "ui/twips.h"
 
@@ -15,6 +16,7 @@ Preset_Details::Preset_Details(QWidget *parent)
                       | Qt::MSWindowsFixedSizeDialogHint),
       m_ok(new QPushButton(QStringLiteral("OK"), this))
 {
+    AccessibleTextBox::install(); // before the boxes are made
     setObjectName(QStringLiteral("Preset_Details"));
     setWindowTitle(QStringLiteral("Set Presets"));
     setWindowIcon(svgIcon(QStringLiteral(":/icons/preset-hand.svg")));

@@ -12,9 +12,8 @@ public:
     // For one of the desk's tool buttons or pictures.
     explicit AccessiblePress(QWidget *widget);
 
-    // Installs the interface for the desk's tool buttons and pictures; any number of calls
-    // install it once. Before the first of them is made: an interface, once made, stays with
-    // its widget.
+    // Installs the interface for the desk's tool buttons and pictures, which call it as they
+    // are made; any number of calls install it once.
     static void install();
 
     // Worked out at each question: an interface can be made while its widget is still

@@ -1,5 +1,6 @@
 // A tool button of the desk's own: assistive technology is told of it as AccessiblePress
-// says, while Qt's own tool buttons (a menu's, a line edit's clear button) keep Qt's interface.
+// says, while Qt's own tool buttons (a menu's, a line edit's clear button) keep Qt's interface;
+// Enter presses it as Space does.
 #pragma once
 
 #include <QToolButton>
@@ -9,5 +10,5 @@ class PressButton : public QToolButton
     Q_OBJECT
 
 public:
-    using QToolButton::QToolButton;
+    explicit PressButton(QWidget *parent = nullptr);
 };

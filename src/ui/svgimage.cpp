@@ -2,14 +2,16 @@
 #include "svgimage.h"
 
 #include "accessiblepress.h"
+#include "press.h"
 
-#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), m_resource(resource)
 {
+    // Before anything asks for the picture's interface: an interface, once made, stays.
     AccessiblePress::install();
+    Press::byKeys(this); // a picture without the focus gets no keys
 }
 
 void SvgImage::paintEvent(QPaintEvent *)
@@ -30,13 +32,4 @@ void SvgImage::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         click();
-}
-
-void SvgImage::keyPressEvent(QKeyEvent *event)
-{
-    if (focusPolicy() != Qt::NoFocus && event->key() == Qt::Key_Space) {
-        click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }

@@ -21,7 +21,7 @@ public:
     bool isCheckable() const { return m_checkable; }
     bool isChecked() const { return m_checked; }
 
-    // What a click or Space does; also assistive technology's Press.
+    // What a click, Space or Enter does; also assistive technology's Press.
     void click() { emit clicked(); }
 
 signals:
@@ -30,7 +30,6 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QString m_resource;

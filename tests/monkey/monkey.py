@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 # A careless operator at the demo for MONKEY_SECONDS: it finds each control in the desktop's
-# accessibility tree (name, role, place on the screen), clicks it with real X input, checks
-# what the click must have done and every frame the virtual cards receive. The last third of
-# a run looks again in Qt's Windows style. SEED replays a run.
+# accessibility tree (name, role, place on the screen), clicks it with real X input or presses
+# keys, some held for a second, checks what that must have done and every frame the virtual
+# cards receive. Only the monkey's own Yes to the exit question may end the program. The last
+# third of a run looks again in Qt's Windows style. SEED replays a run.
 #   tools/xsession.sh 4000x1300 dbus-run-session -- /usr/bin/python3 tests/monkey/monkey.py DEMO
-import collections, os, random, re, subprocess, sys, threading, time, types
+import collections, math, os, random, re, subprocess, sys, threading, time, types
 import pyatspi
 # Roles by their constants, never their names: at-spi2-core 2.56 calls a push button "button".
 from pyatspi import ROLE_DIALOG, ROLE_FRAME, ROLE_LAYERED_PANE, ROLE_PUSH_BUTTON, ROLE_RADIO_BUTTON
@@ -17,6 +18,8 @@ pyatspi.setTimeout(3000, 15000)  # no question to the desk waits longer than 3 s
 FRAME = re.compile(r"COM(\d) ch (\d+) (?:= (\d+)|has no value)")
 # Replaces what a box holds by the next argument; what follows it goes on as a chain.
 RETYPE = ("key", "ctrl+a", "BackSpace", "type", "--args", 1)
+KEYS = ("Tab", "shift+Tab", "Left", "Right", "Up", "Down", "Prior", "Next", "Home", "End", "F6",
+        "ctrl+Tab", "Escape", "Return", "space")
 
 
 def xdo(*args):
@@ -114,7 +117,8 @@ class Monkey:
             expect(value is not None, f"COM{port} received channel byte {ch} without its value")
             opened = (port == self.port and self.lit) or t - self.closed.get(port, -9) <= 1
             expect(opened, f"COM{port} received ch {ch} = {value} but was not open")
-            sent = any(w.levels is None or value in w.levels for w in self.windows if w.ch == ch)
+            sent = any((w.levels is None or value in w.levels) and t <= w.closed + 1
+                       for w in self.windows if w.ch == ch)  # not from a window closed by then
             expect(sent, f"ch {ch} = {value}: no window on ch {ch} could send it")
             got.append((port, ch, value))
         return got
@@ -129,8 +133,9 @@ class Monkey:
             choices.append((lambda: self.new(rng.choice("sp"), rng.randint(1, 112)), 2))
         for w in (w for w in self.windows if w.shown):
             choices += [(lambda w=w: self.press(w), 4), (lambda w=w: self.close(w), 0.1)]
-        rng.choices(*zip(*choices))[0]()
+        rng.choices(*zip(*choices + [(self.keys, 2)]))[0]()
         self.count += 1
+        expect(self.proc.poll() is None, f"the program ended ({self.proc.returncode}) unasked")
         self.check()
 
     def new(self, kind, ch):
@@ -153,7 +158,8 @@ class Monkey:
                         and (kind == "p" or find(f, ROLE_SLIDER).name == f"Channel {ch} level")]
         acc = self.within(made, "no new window")[0]  # a new slider's is on its channel
         levels = list(self.rows) if kind == "p" else None  # a slider can send any level
-        self.windows.append(types.SimpleNamespace(ch=ch, acc=acc, shown=True, levels=levels))
+        self.windows.append(types.SimpleNamespace(ch=ch, acc=acc, shown=True, levels=levels,
+                                                  closed=math.inf))
 
     def press(self, w, up=None):
         # A preset button, or a slider's arrow at the very end of its bar in any style.
@@ -181,7 +187,31 @@ class Monkey:
         actions.append(f"close ch {w.ch}")
         self.click(find(w.acc, ROLE_PUSH_BUTTON, "Close"))
         self.within(lambda: not w.acc.getState().contains(STATE_SHOWING), "Close left it showing")
-        w.shown = False
+        w.shown, w.closed = False, time.monotonic()
+
+    def keys(self):
+        # Keys on whatever has the focus, one now and then held for a second (auto-repeat). A
+        # box one opened shows until answered: the exit question No, the help closed. Then the
+        # desk is read again: the port down, the lamp, the windows still showing.
+        for key in rng.choices(KEYS, k=rng.randint(1, 4)):
+            held = rng.random() < 0.15
+            actions.append(f"key {key}" + (" held" if held else ""))
+            xdo(*(("keydown", key, "sleep", 1, "keyup", key) if held else ("key", key)))
+            time.sleep(0.2)
+            if (box := xdo("getactivewindow")) != self.main:
+                title = xdo("getwindowname", box)
+                expect(title in ("Exit?", "Instructions"), f'a key opened "{title}"')
+                actions.append(f'    "{title}" answered by Escape')
+                self.answer(title, lambda: xdo("key", "Escape"))
+            lit = self.lamps[1].getState().contains(STATE_SHOWING)
+            port = next(n for n, b in self.ports.items() if b.getState().contains(STATE_CHECKED))
+            if self.lit and (port, lit) != (self.port, True):
+                self.closed[self.port] = time.monotonic()
+            self.port, self.lit = port, lit
+            for w in (w for w in self.windows if w.shown):
+                if not w.acc.getState().contains(STATE_SHOWING):
+                    actions.append(f"    ch {w.ch} closed")
+                    w.shown, w.closed = False, time.monotonic()
 
     def switch(self, port, lit):
         # A port button, or the lamp: the button must be down and the lamp say what it did.

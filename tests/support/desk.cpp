@@ -11,6 +11,9 @@
 #include <QLineEdit>
 #include <QTimer>
 #include <QWindow>
+#include <QtGui/private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
     : rig(missing, busy),
@@ -25,6 +28,19 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
         if (text != QLatin1String("This plugin does not support propagateSizeHints()"))
             next(t, at, text);
     });
+    // Accessibility on, as with a screen reader running, and what the desk says recorded.
+    static const bool listening = [] {
+        QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
+        QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
+            QAccessibleInterface *iface = event->accessibleInterface();
+            const bool says = event->type() == QAccessible::ObjectShow && iface
+                    && iface->role() == QAccessible::Notification;
+            if (iface && (event->type() == QAccessible::Focus || says))
+                told() << (says ? "say " : "focus ") + iface->text(QAccessible::Name);
+        });
+        return true;
+    }();
+    Q_UNUSED(listening);
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
     if (load)
@@ -45,14 +61,17 @@ int Desk::checkedPort() const
 
 QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
+    auto heard = std::make_shared<QStringList>(); // what a screen reader reads of each box
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
-        whenModal(frame.get(), [channel, preset, owner = frame.get()](QWidget *box) {
+        whenModal(frame.get(), [channel, preset, owner = frame.get(), heard](QWidget *box) {
             // The prompt's carriage return shows as a line break; typing replaces the default.
             QVERIFY(qobject_cast<QInputDialog *>(box)->labelText().contains("channel\nthat"));
             QCOMPARE(box->findChild<QLineEdit *>()->selectedText(), "0");
             QTest::keyClicks(box->findChild<QLineEdit *>(), QString::number(channel));
-            whenModal(owner, [preset, owner](QWidget *name) {
+            *heard << readAsOneRun(box->findChild<QLineEdit *>());
+            whenModal(owner, [preset, owner, heard](QWidget *name) {
+                *heard << readAsOneRun(name->findChild<QLineEdit *>());
                 if (preset) {
                     whenModal(owner,
                               [](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
@@ -66,12 +85,22 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
     QCoreApplication::sendPostedEvents(frame.get(), QEvent::MetaCall); // after the press
+    const QStringList boxes{ QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
+    [&] { QCOMPARE(*heard, realDialogs ? boxes : QStringList()); }();
     return find<ControlRegistry>({})->forms().last();
 }
 
 QByteArray frame(int channel, int value)
 {
     return QByteArray(1, char(channel)) + char(value);
+}
+
+QString readAsOneRun(QWidget *box)
+{
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(box)->textInterface();
+    int start = 0, end = 0;
+    text->attributes(1, &start, &end);
+    return text->text(start, end);
 }
 
 void click(QWidget *widget, QPoint at)
@@ -97,4 +126,24 @@ void whenModal(QObject *owner, std::function<void(QWidget *)> answer)
         answer(modal);
     });
     poll->start(10);
+}
+
+void hold(QObject *owner, Qt::Key key, std::function<void()> then)
+{
+    const int keys = 2 + 2 * 9;
+    for (int i = 0; i < keys; ++i) {
+        QTimer::singleShot(30 * i, owner, [key, i] {
+            if (QWindow *window = QGuiApplication::focusWindow()) {
+                QTest::simulateEvent(window, i % 2 == 0, key, {}, key == Qt::Key_Space ? " " : "\r",
+                                     i > 0 && i < keys - 1);
+            }
+        });
+    }
+    QTimer::singleShot(30 * keys, owner, then);
+}
+
+QStringList &told()
+{
+    static QStringList said;
+    return said;
 }

@@ -66,8 +66,22 @@ void addRows(std::initializer_list<Row> rows)
 // The two bytes of one frame.
 QByteArray frame(int channel, int value);
 
+// The text a screen reader reads of a text box as the one run of attributes at its second
+// character.
+QString readAsOneRun(QWidget *box);
+
 // A left click in the middle of `widget`, or at `at`.
 void click(QWidget *widget, QPoint at = {});
+// Holds `key` down as a hand does, on whatever window has the keyboard at each moment: the
+// press, nine repeats 30 ms apart (under X each is a release and a press, both marked as
+// repeats), the release; then `then`. Each key has a timer of its own, so that a box that a key
+// opens, with its own event loop, does not stop the hand.
+void hold(QObject *owner, Qt::Key key, std::function<void()> then);
+
+// What the desk has told a screen reader, in order, since the list was last cleared: each focus
+// change ("focus Channel 9 level") and each notification ("say COM1 open").
+QStringList &told();
+
 // Runs `answer` on the next modal window once it shows, as an operator answering it. Stops
 // with `owner`, so that a test that failed before the window showed leaves nothing behind to
 // answer the next test's.

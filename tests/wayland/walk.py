@@ -38,8 +38,8 @@ def find(acc, role, name=None, state=STATE_SHOWING):
 
 
 def act(acc, name="Press"):
-    action = acc.queryAction()
-    action.doAction(next(i for i in range(action.nActions) if action.getName(i) == name))
+    a = acc.queryAction()
+    a.doAction(next(i for i in range(a.nActions) if a.getName(i) == name))
 
 
 def sent(*expected):
@@ -47,8 +47,8 @@ def sent(*expected):
     want = [f"COM{port} ch {ch} = {value}\n" for port, ch, value in expected]
     time.sleep(0.3)
     within(lambda: len(frames) >= len(want), f"frames {want}, got {frames}", 3)
-    got = [frames.pop(0) for _ in range(len(frames))]
-    assert got == want, f"frames {want}, got {got}"
+    assert frames == want, f"frames {want}, got {frames}"
+    frames.clear()
 
 
 def box(title):
@@ -67,8 +67,8 @@ def answer(title, button, texts=()):
 
 def new(item, channel, name):
     act(find(app, ROLE_MENU_ITEM, item))
-    answer("Lumidesk", "OK", [(None, str(channel))])
-    answer("Lumidesk", "OK", [(None, name)])
+    for text in (str(channel), name):
+        answer("Lumidesk", "OK", [(None, text)])
 
 
 def level(value, *expected):

@@ -81,7 +81,7 @@ monkey:
 # The demo as a native Wayland client under weston, walked through the accessibility bus by
 # actions, texts and values alone; every step is checked by the frames the cards receive.
 test-wayland:
-	@bash scripts/install-deps.sh test wayland
+	@bash scripts/install-deps.sh test xsession wayland
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-test -j$(JOBS) --target lumidesk-demo
 	tools/waylandsession.sh dbus-run-session -- $(PYTHON) tests/wayland/walk.py \

@@ -21,7 +21,7 @@ for group in "$@"; do
     xsession) packages+=(xvfb xauth openbox x11-utils xdotool) ;;
     monkey) packages+=(python3 python3-pyatspi at-spi2-core dbus dbus-x11) ;;
     # A compositor that draws into a private X server, for a seat, and Qt's Wayland platform.
-    wayland) packages+=(weston qt6-wayland xvfb xauth python3 python3-pyatspi at-spi2-core dbus) ;;
+    wayland) packages+=(weston qt6-wayland python3 python3-pyatspi at-spi2-core dbus) ;;
     bench) packages+=(libxcb1-dev valgrind) ;;
     package) packages+=(dpkg-dev file lintian desktop-file-utils appstream man-db) ;;
     # A virtual machine with real serial drivers: QEMU, a static shell for its first files,

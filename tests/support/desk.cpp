@@ -29,7 +29,7 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
             next(t, at, text);
     });
     // Accessibility on, as with a screen reader running, and what the desk says recorded.
-    static const bool listening = [] {
+    [[maybe_unused]] static const bool listening = [] {
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
         QAccessible::installUpdateHandler([](QAccessibleEvent *event) {
             QAccessibleInterface *iface = event->accessibleInterface();
@@ -40,7 +40,6 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
         });
         return true;
     }();
-    Q_UNUSED(listening);
     for (int n = 1; n <= kComPorts; ++n)
         rig.card(n)->setRecording(true);
     if (load)
@@ -59,8 +58,9 @@ int Desk::checkedPort() const
     return std::max(0, frame->findChild<QButtonGroup *>()->checkedId());
 }
 
-QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
+ControlWindow *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
+    const QStringList boxes{ QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     auto heard = std::make_shared<QStringList>(); // what a screen reader reads of each box
     if (realDialogs) {
         const bool preset = kind == ControlRegistry::Preset;
@@ -81,11 +81,10 @@ QWidget *Desk::add(ControlRegistry::ControlKind kind, int channel)
             QTest::keyClick(box, Qt::Key_Return);
         });
     } else if (channel != 0) {
-        dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
+        dialogs.inputAnswers = { boxes[0], boxes[1] };
     }
     find<QAction>(kind == ControlRegistry::Slider ? "mnuNew_Slider" : "mnuNew_Preset")->trigger();
     QCoreApplication::sendPostedEvents(frame.get(), QEvent::MetaCall); // after the press
-    const QStringList boxes{ QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
     [&] { QCOMPARE(*heard, realDialogs ? boxes : QStringList()); }();
     return find<ControlRegistry>({})->forms().last();
 }

@@ -46,7 +46,7 @@ struct Desk
     // New > Slider or New > Preset from the menu, answered with `channel`, the default name and
     // the preset rows as they stand, or with the answers already scripted when `channel` is 0.
     // The real boxes are answered by keys, and the preset dialog's OK by a click.
-    QWidget *add(ControlRegistry::ControlKind kind, int channel);
+    ControlWindow *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting for `count` of them.
     QByteArray wire(int com, int count = 2, int timeoutMs = 2000)
     {

@@ -32,44 +32,25 @@ QAccessibleInterface *named(Desk &desk, const QString &name)
     return nullptr;
 }
 
-struct Operator
-{
-    const char *name;
-    // Keys to the focused control; "click:" or "press:" a named control, as a mouse or a
-    // screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame, or "wait",
-    // until the box says the line is gone; "quiet": no more errors come from the lost line.
-    QString steps;
-    int port;
-    QString lamp, focus, box = {}; // box: how the one box shown starts, if any
-    QStringList said = {}; // the port's changes, as a screen reader is told them
-};
-
-struct Modal
-{
-    const char *name;
-    QString opener; // a toolbar button, or a command on the menu bar pressed by a screen reader
-    QKeyCombination answer;
-    QString title;
-    bool ends;
-};
-
-struct Held
-{
-    const char *name;
-    QString control; // in the second preset window (channel 8), or the toolbar's
-    Qt::Key key;
-    // Once the key is up: the box the press opened, the port and lamp, ports opened since the
-    // key went down, what COM1 received, and whether the second preset window still shows.
-    QStringList after;
-};
-
-struct Startup
-{
-    const char *name;
-    QSet<int> missing, busy, notTty;
-    int opened; // the button down; 0 for none
-    QString box;
-};
+// clang-format off
+// steps: keys to the focused control; "click:" or "press:" a named control, as a mouse or a
+// screen reader does; "pull:" or "plug:" a COM number's card; "send" a frame, or "wait", until
+// the box says the line is gone; "quiet": no more errors come from the lost line.
+// box: how the one box shown starts, if any; said: the port's changes, as a screen reader is
+// told them.
+struct Operator { const char *name; QString steps; int port; QString lamp, focus, box = {}; QStringList said = {}; };
+// opener: a toolbar button, or a command on the menu bar pressed by a screen reader.
+struct Modal { const char *name; QString opener; QKeyCombination answer; QString title; bool ends; };
+// control: in the second preset window (channel 8), or the toolbar's. after: once the key is up,
+// the box the press opened, the port and lamp, ports opened since the key went down, what COM1
+// received, and whether the second preset window still shows.
+struct Held { const char *name; QString control; Qt::Key key; QStringList after; };
+// opened: the button down; 0 for none.
+struct Startup { const char *name; QSet<int> missing, busy, notTty; int opened; QString box; };
+// takes: bytes the line takes every 50 ms; -1: none, COM2 chosen.
+struct Stall { const char *name; int takes; };
+struct Signal { const char *name; int signal; };
+// clang-format on
 
 } // namespace
 
@@ -223,8 +204,7 @@ private slots:
         Desk desk;
         desk.frame->show();
         for (int n = 0; n <= kComPorts; ++n) {
-            QAccessibleInterface *c =
-                    named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
+            auto *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
             QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
             QCOMPARE(bool(c->state().checked), n <= 1);
             QVERIFY(c->actionInterface()->actionNames().contains(
@@ -273,8 +253,7 @@ private slots:
         } else {
             // A screen reader, a voice or a switch tool waits on its press: the press returns
             // at once, and the box opens after it.
-            QAccessibleInterface *bar =
-                    QAccessible::queryAccessibleInterface(desk.frame->menuBar());
+            auto *bar = QAccessible::queryAccessibleInterface(desk.frame->menuBar());
             for (int i = 0; i < bar->childCount(); ++i) {
                 if (bar->child(i)->text(QAccessible::Name) == row.opener)
                     bar->child(i)->actionInterface()->doAction(
@@ -385,17 +364,14 @@ private slots:
         QVERIFY(!QFile::exists(lock));
     }
 
-    void stalledLine_data()
-    {
-        QTest::addColumn<int>("takes"); // bytes the line takes every 50 ms; -1: none, COM2 chosen
-        QTest::newRow("dead line") << 0;
-        QTest::newRow("9600 baud") << 48;
-        QTest::newRow("another port chosen") << -1;
-    }
+    // clang-format off
+    void stalledLine_data() { addRows<Stall>({ {"dead line", 0}, {"9600 baud", 48}, {"another port chosen", -1} }); }
+    // clang-format on
 
     void stalledLine()
     {
-        QFETCH(int, takes);
+        QFETCH(Stall, row);
+        const int takes = row.takes;
         Desk desk;
         // The test is the card, reading no faster than the line carries bytes, after the desk
         // has filled the line and queued 4 KiB more. The driver then takes nothing for seconds,
@@ -434,18 +410,15 @@ private slots:
         QCOMPARE(got.toHex(), expected.toHex());
     }
 
-    void signalDuringStartUp_data()
-    {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGINT") << SIGINT;
-        QTest::newRow("SIGHUP") << SIGHUP;
-    }
+    // clang-format off
+    void signalDuringStartUp_data() { addRows<Signal>({ {"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP} }); }
+    // clang-format on
 
     void signalDuringStartUp()
     {
         // The signal comes as start-up asks for COM1's device, just before the port opens.
-        QFETCH(int, signal);
+        QFETCH(Signal, row);
+        const int signal = row.signal;
         CardRig rig;
         ScriptedDialogs dialogs;
         const auto frame = DeskStart::open(*qApp, dialogs, [map = rig.map(), signal](int n) {

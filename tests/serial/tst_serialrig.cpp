@@ -35,11 +35,9 @@ Frames sweep(int n, int first = 0)
 // What the guest handed the UART between two points of its register trace: the bytes, how
 // many went while the line was not 9600 baud 8N1 (divisor 12; 8 bits, 1 stop bit, no parity
 // and no break), and how often DTR (modem control bit 0) rose and fell.
-struct Handed
-{
-    QByteArray bytes;
-    int offLine = 0, dtrRaised = 0, dtrDropped = 0;
-};
+// clang-format off
+struct Handed { QByteArray bytes; int offLine = 0, dtrRaised = 0, dtrDropped = 0; };
+// clang-format on
 
 Handed handed(const QList<GuestRig::RegisterWrite> &writes, qsizetype from, qsizetype to = -1)
 {
@@ -95,6 +93,14 @@ class TestSerialRig : public QObject
             rig.command(line);
         }
     }
+    // Sends `frames` and waits for COMn's card to have read as many more; what it read meanwhile.
+    Frames carried(int com, const Frames &frames)
+    {
+        const qsizetype from = line(com).frames().size();
+        send(frames);
+        rig.waitUntil([&] { return line(com).frames().size() >= from + frames.size(); }, 30000);
+        return line(com).frames().mid(from);
+    }
     // clang-format off
     void pause(int ms) { rig.waitUntil([] { return false; }, ms); }
     int asked(const QByteArray &what)
@@ -119,10 +125,9 @@ private slots:
         QCOMPARE(h.dtrDropped, 0);
     }
 
-    void exactFrames_data()
-    {
-        addRows<Port>({ { "8250 UART, COM1", 1 }, { "USB FTDI adapter, COM2", 2 } });
-    }
+    // clang-format off
+    void exactFrames_data() { addRows<Port>({ { "8250 UART, COM1", 1 }, { "USB FTDI adapter, COM2", 2 } }); }
+    // clang-format on
     // Every channel with the levels a line might mangle, then every level.
     void exactFrames()
     {
@@ -134,12 +139,8 @@ private slots:
                 frames.append({ channel, level });
         }
         frames += sweep(256);
-        const qsizetype from = line(row.com).frames().size();
         const qsizetype trace = rig.uartWrites().size();
-        send(frames);
-        QVERIFY(rig.waitUntil([&] { return line(row.com).frames().size() >= from + frames.size(); },
-                              30000));
-        QCOMPARE(line(row.com).frames().mid(from), frames);
+        QCOMPARE(carried(row.com, frames), frames);
         if (row.com == 1)
             QCOMPARE(handed(rig.uartWrites(), trace).offLine, 0);
         QCOMPARE(rig.count("box"), 0);
@@ -151,21 +152,16 @@ private slots:
         QVERIFY(use(1));
         asked("silence");
         const Frames frames = sweep(3500, 7);
-        const qsizetype from = rig.uart.frames().size();
-        send(frames);
-        QVERIFY(rig.waitUntil([&] { return rig.uart.frames().size() >= from + frames.size(); },
-                              30000));
-        QCOMPARE(rig.uart.frames().mid(from), frames);
+        QCOMPARE(carried(1, frames), frames);
         QCOMPARE(rig.count("box"), 0);
         const int silence = asked("silence");
         qInfo("longest the UART's driver took nothing in a flood: %d ms", silence);
         QVERIFY(silence > 0 && silence < CardLink::kStallMs);
     }
 
-    void pulledOut_data()
-    {
-        addRows<Pull>({ { "idle", false }, { "while a slider moves", true } });
-    }
+    // clang-format off
+    void pulledOut_data() { addRows<Pull>({ { "idle", false }, { "while a slider moves", true } }); }
+    // clang-format on
     // One box and the unlit lamp at once; nothing goes while the port is closed; the lamp
     // opens the same COM number again once the adapter is back.
     void pulledOut()
@@ -200,10 +196,7 @@ private slots:
     }
 
     // The lamp puts the port out, and lights it again at once, with nothing in between.
-    void lampOffAndOn_data()
-    {
-        addRows<Port>({ { "8250 UART, COM1", 1 }, { "USB FTDI adapter, COM2", 2 } });
-    }
+    void lampOffAndOn_data() { exactFrames_data(); }
     void lampOffAndOn()
     {
         QFETCH(Port, row);
@@ -252,9 +245,7 @@ private slots:
         send(sweep(3000));
         pause(1500);
         asked("late");
-        rig.mark();
-        rig.command("port 2");
-        const bool opened = rig.waitFor("link", "COM2 open").has_value();
+        const bool opened = use(2);
         const int atSwitch = asked("late");
         const qsizetype boxes = rig.count("box");
         rig.mark();
@@ -269,11 +260,9 @@ private slots:
         QVERIFY(atSwitch <= 500 && late <= 100);
     }
 
-    void lastFrame_data()
-    {
-        addRows<Close>({ { "a port switch", "port 2", "link", "COM2 open" },
-                         { "the exit", "exit", "ended", "0" } });
-    }
+    // clang-format off
+    void lastFrame_data() { addRows<Close>({ { "a port switch", "port 2", "link", "COM2 open" }, { "the exit", "exit", "ended", "0" } }); }
+    // clang-format on
     // The bytes queued when the port closes go out whole, at the desk's own 9600 8N1, though
     // the port had another speed before the desk opened it.
     void lastFrame()

@@ -4,7 +4,6 @@
 
 #include "ui/svgimage.h"
 
-#include <QButtonGroup>
 #include <QAction>
 #include <QApplication>
 #include <QInputDialog>
@@ -51,11 +50,6 @@ QString Desk::lamp() const
     const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden(),
                lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
     return lit == unlit ? "both or none" : (lit ? "lit" : "unlit");
-}
-
-int Desk::checkedPort() const
-{
-    return std::max(0, frame->findChild<QButtonGroup *>()->checkedId());
 }
 
 ControlWindow *Desk::add(ControlRegistry::ControlKind kind, int channel)

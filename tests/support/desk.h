@@ -9,6 +9,7 @@
 #include "virtualcard/cardrig.h"
 #include "virtualcard/scripteddialogs.h"
 
+#include <QButtonGroup>
 #include <QTest>
 #include <functional>
 #include <memory>
@@ -42,16 +43,15 @@ struct Desk
     }
     // "lit" or "unlit"; "both" or "none" would be a fault.
     QString lamp() const;
-    int checkedPort() const; // 0 when no port button is down
+    // 0 when no port button is down.
+    int checkedPort() const { return std::max(0, frame->findChild<QButtonGroup *>()->checkedId()); }
     // New > Slider or New > Preset from the menu, answered with `channel`, the default name and
     // the preset rows as they stand, or with the answers already scripted when `channel` is 0.
     // The real boxes are answered by keys, and the preset dialog's OK by a click.
     ControlWindow *add(ControlRegistry::ControlKind kind, int channel);
-    // The bytes COMn's card has received since the last look, waiting for `count` of them.
-    QByteArray wire(int com, int count = 2, int timeoutMs = 2000)
-    {
-        return rig.takeBytes(com, count, timeoutMs);
-    }
+    // The bytes COMn's card has received since the last look, waiting up to `ms` for `count` of
+    // them.
+    QByteArray wire(int com, int count = 2, int ms = 2000) { return rig.takeBytes(com, count, ms); }
 };
 
 // A data-driven test's rows, each a struct named by its `name`, in the column "row".

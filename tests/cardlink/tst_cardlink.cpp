@@ -14,12 +14,9 @@ namespace {
 // each later change, so only the calls themselves can catch a fault.
 QList<termios> g_asked;
 
-struct Open
-{
-    QString name;
-    PortFailure failure;
-    QString reasonHas;
-};
+// clang-format off
+struct Open { QString name; PortFailure failure; QString reasonHas; };
+// clang-format on
 
 } // namespace
 

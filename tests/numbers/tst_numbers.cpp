@@ -11,11 +11,9 @@
 namespace {
 constexpr int kNone = INT_MIN; // the lenient reading is outside 16 bits
 constexpr int kRefused = -1; // the strict reading makes no byte
-struct Reading
-{
-    QString text;
-    int lenient, strict;
-};
+// clang-format off
+struct Reading { QString text; int lenient, strict; };
+// clang-format on
 } // namespace
 
 class TestNumbers : public QObject
@@ -88,8 +86,8 @@ private slots:
         QTest::newRow("on-board before USB")
                 << QStringList{ "U:ttyUSB1", "U:ttyACM0", "ttyS1", "U:ttyUSB0", "ttyS0" }
                 << QStringList{ "ttyS0", "ttyS1", "ttyACM0", "ttyUSB0", "ttyUSB1" };
-        QTest::newRow("leading zeros")
-                << QStringList{ "ttyS010", "ttyS9" } << QStringList{ "ttyS9", "ttyS010" };
+        QTest::newRow("leading zeros") << QStringList{ "ttyS010", "ttyS9" }
+                                       << QStringList{ "ttyS9", "ttyS010" };
     }
 
     void portOrder()

@@ -21,10 +21,7 @@ namespace {
 
 constexpr int kHigher = -2, kLower = -3; // a drag moves the level by an amount the style decides
 
-QMdiSubWindow *windowOf(QWidget *control)
-{
-    return qobject_cast<QMdiSubWindow *>(control->parentWidget());
-}
+const auto windowOf = [](QWidget *c) { return qobject_cast<QMdiSubWindow *>(c->parentWidget()); };
 
 template <class T = QWidget>
 T *part(QWidget *window, const QString &name)

@@ -40,11 +40,6 @@ def extents(acc):
     return acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
 
 
-def expect(holds, violation):
-    if not holds:
-        raise AssertionError(violation)
-
-
 class Monkey:
     def __init__(self, demo, style, log):
         env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:quarantine_size_mb=16",
@@ -76,10 +71,11 @@ class Monkey:
         for _ in range(3):
             self.press(self.windows[-1], up=True)  # the last: 42 = 3
         time.sleep(0.5)
-        expect(not self.check(), "frames after the closing slider's last")
+        assert not self.check(), "frames after the closing slider's last"
         xdo("key", "alt+x")
         self.answer("Exit?")  # Yes is the default
-        expect(self.proc.wait(5) == 0, f"Exit ended the program with status {self.proc.returncode}")
+        status = self.proc.wait(5)
+        assert status == 0, f"Exit ended the program with status {status}"
 
     def read(self):
         for m in filter(None, map(FRAME.match, self.proc.stdout)):
@@ -88,8 +84,8 @@ class Monkey:
     def within(self, done, failure, seconds=2):
         end = time.monotonic() + seconds
         while not (result := done()):
-            expect(self.proc.poll() is None, f"the program ended ({self.proc.returncode})")
-            expect(time.monotonic() <= end, failure)
+            assert self.proc.poll() is None, f"the program ended ({self.proc.returncode})"
+            assert time.monotonic() <= end, failure
             time.sleep(0.02)
         return result
 
@@ -114,12 +110,12 @@ class Monkey:
             t, port, ch, value = self.frames.popleft()  # what a window on the channel can send
             self.checked += 1
             actions.append(f"    COM{port} ch {ch} = {value}")
-            expect(value is not None, f"COM{port} received channel byte {ch} without its value")
+            assert value is not None, f"COM{port} received channel byte {ch} without its value"
             opened = (port == self.port and self.lit) or t - self.closed.get(port, -9) <= 1
-            expect(opened, f"COM{port} received ch {ch} = {value} but was not open")
+            assert opened, f"COM{port} received ch {ch} = {value} but was not open"
             sent = any((w.levels is None or value in w.levels) and t <= w.closed + 1
                        for w in self.windows if w.ch == ch)  # not from a window closed by then
-            expect(sent, f"ch {ch} = {value}: no window on ch {ch} could send it")
+            assert sent, f"ch {ch} = {value}: no window on ch {ch} could send it"
             got.append((port, ch, value))
         return got
 
@@ -135,7 +131,7 @@ class Monkey:
             choices += [(lambda w=w: self.press(w), 4), (lambda w=w: self.close(w), 0.1)]
         rng.choices(*zip(*choices + [(self.keys, 2)]))[0]()
         self.count += 1
-        expect(self.proc.poll() is None, f"the program ended ({self.proc.returncode}) unasked")
+        assert self.proc.poll() is None, f"the program ended ({self.proc.returncode}) unasked"
         self.check()
 
     def new(self, kind, ch):
@@ -200,7 +196,7 @@ class Monkey:
             time.sleep(0.2)
             if (box := xdo("getactivewindow")) != self.main:
                 title = xdo("getwindowname", box)
-                expect(title in ("Exit?", "Instructions"), f'a key opened "{title}"')
+                assert title in ("Exit?", "Instructions"), f'a key opened "{title}"'
                 actions.append(f'    "{title}" answered by Escape')
                 self.answer(title, lambda: xdo("key", "Escape"))
             lit = self.lamps[1].getState().contains(STATE_SHOWING)

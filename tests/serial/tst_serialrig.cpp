@@ -7,21 +7,7 @@
 
 using Frames = QList<ReceivedFrame>;
 
-// How a frame shows when a comparison fails.
-char *toString(const ReceivedFrame &f)
-{
-    return QTest::toString(QStringLiteral("ch %1 = %2").arg(f.channel).arg(f.value));
-}
-
 namespace {
-
-QByteArray wire(const Frames &frames)
-{
-    QByteArray bytes;
-    for (const ReceivedFrame &f : frames)
-        bytes += frame(f.channel, f.value);
-    return bytes;
-}
 
 // `n` frames over every channel in turn, the levels counting up from `first`.
 Frames sweep(int n, int first = 0)
@@ -271,7 +257,9 @@ private slots:
         QVERIFY(use(1));
         pause(500);
         const qsizetype from = rig.uart.bytes().size(), trace = rig.uartWrites().size();
-        const QByteArray bytes = wire(sweep(300, 50));
+        QByteArray bytes;
+        for (const ReceivedFrame &f : sweep(300, 50))
+            bytes += frame(f.channel, f.value);
         send(sweep(300, 50));
         rig.command(row.command);
         QVERIFY(rig.waitFor(row.what, row.detail));

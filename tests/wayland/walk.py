@@ -30,11 +30,10 @@ def find(acc, role, name=None, state=STATE_SHOWING):
     todo, state = [acc], None if role == ROLE_MENU_ITEM else state
     while todo:
         acc = todo.pop()
-        if acc.getRole() == role and name in (None, acc.name) and (
-                state is None or acc.getState().contains(state)):
+        shown = state is None or acc.getState().contains(state)
+        if acc.getRole() == role and name in (None, acc.name) and shown:
             return acc
         todo += [child for child in acc if child is not None]
-    return None
 
 
 def act(acc, name="Press"):

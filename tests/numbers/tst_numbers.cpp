@@ -3,6 +3,7 @@
 #include "cardlink/portmap.h"
 #include "numbers/channelanswer.h"
 #include "numbers/strictbyte.h"
+#include "support/desk.h"
 
 #include <QTest>
 #include <climits>
@@ -13,6 +14,7 @@ constexpr int kNone = INT_MIN; // the lenient reading is outside 16 bits
 constexpr int kRefused = -1; // the strict reading makes no byte
 // clang-format off
 struct Reading { QString text; int lenient, strict; };
+struct Order { const char *name; QStringList found, comOrder; };
 // clang-format on
 } // namespace
 
@@ -79,29 +81,25 @@ private slots:
 
     void portOrder_data()
     {
-        QTest::addColumn<QStringList>("found"); // "U:" marks a USB adapter
-        QTest::addColumn<QStringList>("comOrder");
-        QTest::newRow("natural order") << QStringList{ "ttyS10", "ttyS2", "ttyS0", "ttyS1" }
-                                       << QStringList{ "ttyS0", "ttyS1", "ttyS2", "ttyS10" };
-        QTest::newRow("on-board before USB")
-                << QStringList{ "U:ttyUSB1", "U:ttyACM0", "ttyS1", "U:ttyUSB0", "ttyS0" }
-                << QStringList{ "ttyS0", "ttyS1", "ttyACM0", "ttyUSB0", "ttyUSB1" };
-        QTest::newRow("leading zeros") << QStringList{ "ttyS010", "ttyS9" }
-                                       << QStringList{ "ttyS9", "ttyS010" };
+        // What the system lists ("U:" marks a USB adapter), and the order of COM1, COM2, ...
+        // clang-format off
+        addRows<Order>({ {"natural order", {"ttyS10", "ttyS2", "ttyS0", "ttyS1"}, {"ttyS0", "ttyS1", "ttyS2", "ttyS10"}},
+            {"on-board before USB", {"U:ttyUSB1", "U:ttyACM0", "ttyS1", "U:ttyUSB0", "ttyS0"}, {"ttyS0", "ttyS1", "ttyACM0", "ttyUSB0", "ttyUSB1"}},
+            {"leading zeros", {"ttyS010", "ttyS9"}, {"ttyS9", "ttyS010"}} });
+        // clang-format on
     }
 
     void portOrder()
     {
-        QFETCH(QStringList, found);
-        QFETCH(QStringList, comOrder);
+        QFETCH(Order, row);
         QList<SerialPortEntry> ports;
-        for (const QString &f : found)
+        for (const QString &f : row.found)
             ports.append({ "/dev/" + f.section(':', -1), f.section(':', -1), f.startsWith("U:") });
         const QList<SerialPortEntry> ordered = orderSerialPorts(ports);
-        for (int com = 1; com <= comOrder.size(); ++com)
-            QCOMPARE(deviceForCom(ordered, com), "/dev/" + comOrder[com - 1]);
+        for (int com = 1; com <= row.comOrder.size(); ++com)
+            QCOMPARE(deviceForCom(ordered, com), "/dev/" + row.comOrder[com - 1]);
         // Past either end there is no such port.
-        QVERIFY(deviceForCom(ordered, int(comOrder.size()) + 1).isEmpty());
+        QVERIFY(deviceForCom(ordered, int(row.comOrder.size()) + 1).isEmpty());
         QVERIFY(deviceForCom(ordered, 0).isEmpty());
     }
 };

@@ -11,6 +11,7 @@
 #include "ui/twips.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -70,32 +71,26 @@ MDIForm1::~MDIForm1() = default;
 bool MDIForm1::MDIForm_Load()
 {
     m_registry->resetPlacement();
-    const int port = 1;
-    m_link.setCommPort(port);
-    const std::optional<int> opened = OpenCOM(port);
+    const std::optional<Opened> opened = OpenCOM(1);
     if (!opened)
         return false;
-    m_optCommSelect->button(*opened)->setChecked(true);
+    m_optCommSelect->button(opened->port)->setChecked(true);
     // The port that opened stays open: closing it to open it again would drop DTR and RTS,
-    // a reset pulse for a card that resets on them. One that failed in another way is tried
-    // once more by the selection, which says why.
-    if (!m_link.portOpen())
-        optCommSelect_Click(*opened);
+    // a reset pulse for a card that resets on them. One that failed in another way says why;
+    // its button stays down, so that the lamp retries it.
+    if (!opened->outcome.ok())
+        reportOpenFailure(opened->port, opened->outcome);
     return true;
 }
 
-std::optional<int> MDIForm1::OpenCOM(int port)
+std::optional<MDIForm1::Opened> MDIForm1::OpenCOM(int port)
 {
-    if (m_link.portOpen())
-        m_link.setPortOpen(false);
     QStringList answers;
     for (;;) {
         m_link.setCommPort(port);
         const OpenOutcome outcome = m_link.setPortOpen(true);
-        if (outcome.ok())
-            return port;
         if (outcome.failure != PortFailure::NoSuchPort && outcome.failure != PortFailure::Held)
-            return port; // the selection that follows reports it
+            return Opened{ port, outcome };
         answers << QStringLiteral("COM%1: %2").arg(port).arg(outcome.reason);
         ++port;
         if (port > kLastStartupPort) {
@@ -125,12 +120,10 @@ void MDIForm1::imgConnection_Status_Click(int)
 {
     // The lamp shows the link's state, and changes only when the link does: a retry that
     // fails leaves it unlit.
-    if (!m_lamps[0]->isHidden()) {
-        const OpenOutcome outcome = m_link.setPortOpen(true);
-        if (!outcome.ok())
-            reportOpenFailure(m_link.commPort(), outcome);
-    } else if (!m_lamps[1]->isHidden()) {
+    if (m_link.portOpen()) {
         m_link.setPortOpen(false);
+    } else if (const OpenOutcome outcome = m_link.setPortOpen(true); !outcome.ok()) {
+        reportOpenFailure(m_link.commPort(), outcome);
     }
 }
 
@@ -240,6 +233,10 @@ void MDIForm1::endAtOnce(int exitCode)
     if (m_ended)
         return;
     m_ended = true;
+    // Every window goes at once, a box showing included; what the port still holds goes out
+    // after, within the stall window, while nothing of the desk acts any more.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
     m_link.release();
     m_dialogs.endProgram(exitCode);
 }

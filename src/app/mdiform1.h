@@ -43,7 +43,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    std::optional<int> OpenCOM(int port);
+    // Where start-up's search for a port stopped, and how the port there answered.
+    struct Opened
+    {
+        int port;
+        OpenOutcome outcome;
+    };
+    std::optional<Opened> OpenCOM(int port);
     void buildToolbar();
     void buildMenus();
     void listWindows(QMenu *mnuNew);

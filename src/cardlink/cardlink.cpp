@@ -5,6 +5,39 @@
 #include "linestate.h"
 #include "numbers/strictbyte.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+
+namespace {
+
+// While the program ends, only the link's own work runs: the desk's timers, queued calls and
+// input go unheard, so that nothing of it acts and no box opens. Sockets are still read, so
+// that none of them stays ready and wakes the loop again and again.
+class OwnWorkOnly : public QObject
+{
+public:
+    explicit OwnWorkOnly(QObject *owner) : m_owner(owner)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        for (QObject *o = watched; o; o = o->parent()) {
+            if (o == m_owner)
+                return false;
+        }
+        return event->type() != QEvent::SockAct && event->type() != QEvent::SockClose;
+    }
+
+private:
+    QObject *m_owner;
+};
+
+} // namespace
+
 CardLink::CardLink(PortMap portMap, QObject *parent)
     : QObject(parent), m_portMap(std::move(portMap))
 {
@@ -19,6 +52,10 @@ CardLink::CardLink(PortMap portMap, QObject *parent)
                              .arg(m_port->portName())
                              .arg(kStallMs / 1000));
     });
+    // What the driver holds is asked about, not signalled: a look every few milliseconds
+    // while something may be left, none once the queue has been seen empty.
+    m_queueLook.setInterval(10);
+    connect(&m_queueLook, &QTimer::timeout, this, &CardLink::lookAtQueue);
 }
 
 void CardLink::adopt(QSerialPort *port)
@@ -34,11 +71,23 @@ void CardLink::adopt(QSerialPort *port)
 
 void CardLink::watchDrain()
 {
-    m_handed.start(); // bytes went to the driver
+    // Bytes went to the driver.
+    m_shifted = QDeadlineTimer::Forever;
+    m_queueLook.start();
     if (m_port->isOpen() && m_port->bytesToWrite() > 0)
         m_stall.start(); // restarted by every write the line takes
     else
         m_stall.stop();
+}
+
+void CardLink::lookAtQueue()
+{
+    if (!m_port->isOpen()) {
+        m_queueLook.stop();
+    } else if (m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port)) {
+        m_shifted.setRemainingTime(LineState::kTransmitterMs);
+        m_queueLook.stop();
+    }
 }
 
 void CardLink::setCommPort(int comNumber)
@@ -51,11 +100,13 @@ OpenOutcome CardLink::setPortOpen(bool open)
 {
     if (!open) {
         m_stall.stop();
+        m_queueLook.stop();
         if (!m_port->isOpen())
             return {};
         stopHangUpWatch();
-        const bool quiet = !m_handed.isValid() || m_handed.hasExpired(LineState::kTransmitterMs);
-        if (m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port) && quiet) {
+        const bool drained = m_port->bytesToWrite() == 0 && !LineState::holdsBytes(*m_port)
+                && m_shifted.hasExpired();
+        if (drained) {
             m_port->close();
         } else {
             // close() would drop what is still queued, and the driver's queue would then go
@@ -63,7 +114,7 @@ OpenOutcome CardLink::setPortOpen(bool open)
             QSerialPort *closing = std::exchange(m_port, nullptr);
             closing->disconnect(this);
             adopt(new QSerialPort(this));
-            new LineDrain(closing, m_device, kStallMs, this);
+            new LineDrain(closing, m_device, kStallMs, m_closer, this);
         }
         emit stateChanged();
         return {};
@@ -88,6 +139,13 @@ OpenOutcome CardLink::setPortOpen(bool open)
             return {};
         }
     }
+    // Given up a moment ago: an open would wait for the system to let go of it first.
+    if (m_closer.closing(device)) {
+        return { PortFailure::Held,
+                 QStringLiteral("%1 is still closing after its line was given up; the system "
+                                "can take up to half a minute over that")
+                         .arg(device) };
+    }
     if (OpenOutcome seen = PortProbe::beforeOpen(device); !seen.ok())
         return seen;
 
@@ -100,9 +158,19 @@ OpenOutcome CardLink::setPortOpen(bool open)
     if (!m_port->open(QIODevice::ReadWrite))
         return PortProbe::afterFailedOpen(device, m_port->error(), m_port->errorString());
     m_device = device;
+    m_shifted = QDeadlineTimer(0);
     watchHangUp();
     emit stateChanged();
     return {};
+}
+
+std::optional<QString> CardLink::hangUp() const
+{
+    // However the loss was noticed, a line whose device went away says so, rather than
+    // whatever error the system last had at hand.
+    if (!LineState::hungUp(*m_port) && QFileInfo::exists(m_device))
+        return std::nullopt;
+    return QStringLiteral("%1: the device has gone").arg(m_port->portName());
 }
 
 void CardLink::watchHangUp()
@@ -111,8 +179,8 @@ void CardLink::watchHangUp()
     // pulled out while nothing is sent: the link watches the line itself.
     m_hangUp = new QSocketNotifier(m_port->handle(), QSocketNotifier::Exception, this);
     connect(m_hangUp, &QSocketNotifier::activated, this, [this] {
-        if (m_port->isOpen() && LineState::hungUp(*m_port))
-            loseLine(QStringLiteral("%1: the device has gone").arg(m_port->portName()));
+        if (const auto why = m_port->isOpen() ? hangUp() : std::nullopt)
+            loseLine(*why);
     });
 }
 
@@ -128,7 +196,27 @@ void CardLink::stopHangUpWatch()
 void CardLink::release()
 {
     setPortOpen(false);
-    qDeleteAll(findChildren<LineDrain *>(Qt::FindDirectChildrenOnly));
+    const QDeadlineTimer end(kStallMs);
+    QEventLoop draining;
+    const auto busy = [this] {
+        const QList<LineDrain *> drains = findChildren<LineDrain *>(Qt::FindDirectChildrenOnly);
+        return std::any_of(drains.begin(), drains.end(),
+                           [](LineDrain *d) { return !d->device().isEmpty(); });
+    };
+    for (LineDrain *drain : findChildren<LineDrain *>(Qt::FindDirectChildrenOnly)) {
+        connect(drain, &LineDrain::finished, &draining, [&] {
+            if (!busy())
+                draining.quit();
+        });
+        drain->finishBy(end);
+    }
+    if (busy()) {
+        const OwnWorkOnly gate(this);
+        draining.exec();
+    }
+    // A close that is still under way by now waits in the kernel for a line that takes
+    // nothing; the end of the process cuts that wait short.
+    m_closer.wait(100);
 }
 
 void CardLink::Output(quint8 byte)
@@ -158,7 +246,6 @@ CardLink::SendOutcome CardLink::SendChannelFrame(const QString &channel, const Q
         m_port->flush();
     if (!m_port->isOpen())
         return SendOutcome::LineLost;
-    m_handed.start();
     if (!m_stall.isActive())
         watchDrain();
     return SendOutcome::Sent;
@@ -175,18 +262,20 @@ void CardLink::onError(QSerialPort::SerialPortError error)
     if (error != QSerialPort::ResourceError && error != QSerialPort::WriteError
         && error != QSerialPort::ReadError)
         return;
-    loseLine(QStringLiteral("%1: %2").arg(m_port->portName(), m_port->errorString()));
+    loseLine(hangUp().value_or(
+            QStringLiteral("%1: %2").arg(m_port->portName(), m_port->errorString())));
 }
 
 void CardLink::loseLine(const QString &why)
 {
     m_handlingLoss = true;
     m_stall.stop();
+    m_queueLook.stop();
     stopHangUpWatch();
-    // What the line still holds can never leave; a tty's close would wait up to half a
-    // minute for it.
+    // What the line still holds can never leave, and the last close of its descriptor may
+    // wait for it all the same: that wait is not the window's.
     m_port->clear(QSerialPort::Output);
-    m_port->close();
+    m_closer.close(*m_port, m_device);
     m_port->clearError();
     m_handlingLoss = false;
     emit stateChanged();

@@ -1,10 +1,11 @@
 // The one serial connection to the card: line settings, opening, and the two-byte frame.
 #pragma once
 
+#include "linecloser.h"
 #include "portmap.h"
 #include "portprobe.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -35,8 +36,9 @@ public:
     bool portOpen() const { return m_port->isOpen(); }
     // Closing hands what the line still holds to a LineDrain, so the desk never waits on it.
     OpenOutcome setPortOpen(bool open);
-    // The program is ending: closes the port once what it holds has gone out (or the line has
-    // been given up), since nothing runs after this.
+    // The program is ending and its windows have gone: closes the port, and returns once what
+    // the link still holds has gone out or been given up, within the stall window. Meanwhile
+    // only the link's own work runs, since nothing of the desk may act any more.
     void release();
 
     // Sends one change: the channel byte, then the value byte. Both texts are converted
@@ -56,6 +58,9 @@ private:
     void onError(QSerialPort::SerialPortError error);
     void loseLine(const QString &why);
     void watchDrain();
+    void lookAtQueue();
+    // Why the line is lost, when its device went away (an adapter pulled out).
+    std::optional<QString> hangUp() const;
     void watchHangUp();
     void stopHangUpWatch();
     void adopt(QSerialPort *port);
@@ -64,7 +69,12 @@ private:
     QSerialPort *m_port = nullptr; // the one the link writes to; draining ones are not it
     QString m_device; // the path COMn named when the port opened
     QPointer<QSocketNotifier> m_hangUp;
-    QElapsedTimer m_handed; // since bytes last went to the driver
+    LineCloser m_closer;
+    // When a UART's FIFO has surely shifted its last byte out: its time after the driver's
+    // queue was seen empty, looked at while bytes may be in it. A close before then would
+    // send the last bytes at the settings the port had before.
+    QDeadlineTimer m_shifted;
+    QTimer m_queueLook;
     QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;

@@ -2,13 +2,19 @@
 // and only then is the port closed.
 #include "linedrain.h"
 
+#include "linecloser.h"
 #include "linestate.h"
 
 #include <QSerialPort>
-#include <QThread>
 
-LineDrain::LineDrain(QSerialPort *port, const QString &device, int giveUpMs, QObject *parent)
-    : QObject(parent), m_port(port), m_device(device), m_giveUpMs(giveUpMs), m_giveUp(giveUpMs)
+LineDrain::LineDrain(QSerialPort *port, const QString &device, int giveUpMs, LineCloser &closer,
+                     QObject *parent)
+    : QObject(parent),
+      m_port(port),
+      m_device(device),
+      m_giveUpMs(giveUpMs),
+      m_closer(closer),
+      m_giveUp(giveUpMs)
 {
     m_port->setParent(this);
     // QSerialPort goes on handing its queue to the driver as the driver makes room; each
@@ -16,30 +22,14 @@ LineDrain::LineDrain(QSerialPort *port, const QString &device, int giveUpMs, QOb
     connect(m_port, &QSerialPort::bytesWritten, this,
             [this] { m_giveUp.setRemainingTime(m_giveUpMs); });
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-        if (e != QSerialPort::NoError && e != QSerialPort::NotOpenError && m_port->isOpen()) {
+        if (e != QSerialPort::NoError && e != QSerialPort::NotOpenError)
             finish(true); // pulled out while draining: nothing more can go
-            deleteLater();
-        }
     });
     // What the driver holds is asked about, not signalled: a look every few milliseconds,
     // only while something is left.
     m_look.setInterval(10);
     connect(&m_look, &QTimer::timeout, this, &LineDrain::check);
     m_look.start();
-}
-
-LineDrain::~LineDrain()
-{
-    if (!m_port || !m_port->isOpen())
-        return;
-    m_look.stop();
-    while (m_port->bytesToWrite() > 0 && !m_giveUp.hasExpired())
-        m_port->waitForBytesWritten(int(m_giveUp.remainingTime()));
-    while (LineState::holdsBytes(*m_port) && !m_giveUp.hasExpired())
-        QThread::msleep(5);
-    if (!m_giveUp.hasExpired())
-        QThread::msleep(LineState::kTransmitterMs);
-    finish(m_giveUp.hasExpired());
 }
 
 QSerialPort *LineDrain::takeBack()
@@ -52,6 +42,12 @@ QSerialPort *LineDrain::takeBack()
     return port;
 }
 
+void LineDrain::finishBy(QDeadlineTimer deadline)
+{
+    m_end = deadline;
+    check();
+}
+
 void LineDrain::check()
 {
     if (m_port->bytesToWrite() > 0 || LineState::holdsBytes(*m_port))
@@ -59,19 +55,24 @@ void LineDrain::check()
     else if (!m_empty.isValid())
         m_empty.start();
     const bool drained = m_empty.isValid() && m_empty.elapsed() >= LineState::kTransmitterMs;
-    if (drained || m_giveUp.hasExpired()) {
+    if (drained || m_giveUp.hasExpired() || m_end.hasExpired())
         finish(!drained);
-        deleteLater();
-    }
 }
 
 void LineDrain::finish(bool drop)
 {
-    // The port's own errors as it closes are no news any more.
+    if (m_device.isEmpty())
+        return; // done already: the port's own errors as it closes are no news
     m_look.stop();
-    m_device.clear();
+    const QString device = std::exchange(m_device, {});
     m_port->disconnect(this);
-    if (drop)
+    if (drop) {
+        // What the line still holds can never leave; its close may still wait on it.
         m_port->clear(QSerialPort::Output);
-    m_port->close();
+        m_closer.close(*m_port, device);
+    } else {
+        m_port->close();
+    }
+    emit finished();
+    deleteLater();
 }

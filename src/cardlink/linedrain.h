@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QTimer>
 
+class LineCloser;
 class QSerialPort;
 
 class LineDrain : public QObject
@@ -15,15 +16,19 @@ class LineDrain : public QObject
 
 public:
     // Takes `port`, open. A line that takes nothing for `giveUpMs` is given up: what it still
-    // holds is dropped, so that the close does not wait on the driver for half a minute.
-    LineDrain(QSerialPort *port, const QString &device, int giveUpMs, QObject *parent);
-    // The program is ending: the rest goes out now, within the same time.
-    ~LineDrain() override;
+    // holds is dropped, and `closer` lets go of it, since its close may wait on the driver.
+    LineDrain(QSerialPort *port, const QString &device, int giveUpMs, LineCloser &closer,
+              QObject *parent);
 
     // The device it is draining; empty once done.
     const QString &device() const { return m_device; }
     // The port is wanted open again before it has drained: it is handed back as it is.
     QSerialPort *takeBack();
+    // The program is ending: done by `deadline` however the line goes, bytes taken or not.
+    void finishBy(QDeadlineTimer deadline);
+
+signals:
+    void finished();
 
 private:
     void check();
@@ -32,7 +37,9 @@ private:
     QSerialPort *m_port;
     QString m_device;
     int m_giveUpMs;
+    LineCloser &m_closer;
     QDeadlineTimer m_giveUp;
+    QDeadlineTimer m_end = QDeadlineTimer::Forever;
     QElapsedTimer m_empty; // since the driver's queue was last seen empty
-    QTimer m_look;
+    QTimer m_look{ this };
 };

@@ -42,9 +42,10 @@ struct Operator { const char *name; QString steps; int port; QString lamp, focus
 // opener: a toolbar button, or a command on the menu bar pressed by a screen reader.
 struct Modal { const char *name; QString opener; QKeyCombination answer; QString title; bool ends; };
 // control: in the second preset window (channel 8), or the toolbar's. after: once the key is up,
-// the box the press opened, the port and lamp, ports opened since the key went down, what COM1
-// received, and whether the second preset window still shows.
-struct Held { const char *name; QString control; Qt::Key key; QStringList after; };
+// the box the press opened, the port and lamp, what COM1 received, ports opened since the key
+// went down, and whether the second preset window still shows. away: Help opens while the key is
+// down, and is answered by Enter once it is up.
+struct Held { const char *name; QString control; Qt::Key key; QStringList after; bool away = false; };
 // opened: the button down; 0 for none.
 struct Startup { const char *name; QSet<int> missing, busy, notTty; int opened; QString box; };
 // takes: bytes the line takes every 50 ms; -1: none, COM2 chosen.
@@ -180,14 +181,18 @@ private slots:
                 QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
             }
         }
-        QCOMPARE(desk.checkedPort(), row.port);
-        QCOMPARE(desk.lamp(), row.lamp);
+        // Enter and Space press once the key is up and no repeat has followed.
+        const auto seen = [&desk] {
+            QWidget *focus = QApplication::focusWidget();
+            return QStringList{ QString::number(desk.checkedPort()), desk.lamp(),
+                                QAccessible::queryAccessibleInterface(focus)->text(
+                                        QAccessible::Name) };
+        };
+        QTRY_COMPARE(seen(), (QStringList{ QString::number(row.port), row.lamp, row.focus }));
         const auto boxes = desk.dialogs.messages();
         QCOMPARE(boxes.isEmpty(), row.box.isEmpty());
         for (const auto &box : boxes)
             QVERIFY2(box.text.startsWith(row.box), qPrintable(box.text));
-        const auto *focused = QAccessible::queryAccessibleInterface(QApplication::focusWidget());
-        QCOMPARE(focused->text(QAccessible::Name), row.focus);
         // Whatever changed the port, a screen reader was told each change once, as it happened,
         // and nothing that did not happen.
         QCOMPARE(told().filter(QRegularExpression("^say ")).replaceInStrings("say ", ""), row.said);
@@ -278,17 +283,18 @@ private slots:
     {
         // clang-format off
         addRows<Held>({
-            {"Enter on Exit", "cmdExit", Qt::Key_Return, {"Exit?", "COM1 lit", "0 opened", "", "shown"}},
-            {"Space on Exit", "cmdExit", Qt::Key_Space, {"Exit?", "COM1 lit", "0 opened", "", "shown"}},
-            {"Enter on Help", "cmdHelp", Qt::Key_Return, {"Instructions", "COM1 lit", "0 opened", "", "shown"}},
-            {"Enter on a port", "optCommSelect3", Qt::Key_Return, {"", "COM3 lit", "1 opened", "", "shown"}},
-            {"Space on a port", "optCommSelect3", Qt::Key_Space, {"", "COM3 lit", "1 opened", "", "shown"}},
-            {"Enter on the lamp", "imgConnection_Status1", Qt::Key_Return, {"", "COM1 unlit", "0 opened", "", "shown"}},
-            {"Space on the lamp", "imgConnection_Status1", Qt::Key_Space, {"", "COM1 unlit", "0 opened", "", "shown"}},
-            {"Enter on a preset button", "cmdPresets0", Qt::Key_Return, {"", "COM1 lit", "0 opened", "0800", "shown"}},
-            {"Space on a preset button", "cmdPresets0", Qt::Key_Space, {"", "COM1 lit", "0 opened", "0800", "shown"}},
+            {"Enter on Exit", "cmdExit", Qt::Key_Return, {"Exit?", "COM1 lit", "", "0 opened", "shown"}},
+            {"Space on Exit", "cmdExit", Qt::Key_Space, {"Exit?", "COM1 lit", "", "0 opened", "shown"}},
+            {"Enter on a port", "optCommSelect3", Qt::Key_Return, {"", "COM3 lit", "", "1 opened", "shown"}},
+            {"Space on a port", "optCommSelect3", Qt::Key_Space, {"", "COM3 lit", "", "1 opened", "shown"}},
+            {"Enter on the lamp", "imgConnection_Status1", Qt::Key_Return, {"", "COM1 unlit", "", "0 opened", "shown"}},
+            {"Space on the lamp", "imgConnection_Status1", Qt::Key_Space, {"", "COM1 unlit", "", "0 opened", "shown"}},
+            {"Enter on a preset button", "cmdPresets0", Qt::Key_Return, {"", "COM1 lit", "0800", "0 opened", "shown"}},
+            {"Space on a preset button", "cmdPresets0", Qt::Key_Space, {"", "COM1 lit", "0800", "0 opened", "shown"}},
             // The focus goes on to the first preset window, whose buttons the key must not reach.
-            {"Enter on Close", "cmdClose_Preset", Qt::Key_Return, {"", "COM1 lit", "0 opened", "", "closed"}},
+            {"Enter on Close", "cmdClose_Preset", Qt::Key_Return, {"", "COM1 lit", "", "0 opened", "closed"}},
+            {"Space on Close", "cmdClose_Preset", Qt::Key_Space, {"", "COM1 lit", "", "0 opened", "closed"}},
+            {"Enter on a preset button, the focus taken by a box", "cmdPresets0", Qt::Key_Return, {"Instructions", "COM1 lit", "", "0 opened", "shown"}, true},
         });
         // clang-format on
     }
@@ -309,21 +315,31 @@ private slots:
         QSignalSpy errors(desk.frame->MSComm1().findChild<QSerialPort *>(),
                           &QSerialPort::errorOccurred); // an open reports NoError
         QString box = "none";
-        hold(desk.frame.get(), row.key, [&box] {
+        const auto now = [&](const QString &shown, int ms) {
+            return QStringList{ shown,
+                                QStringLiteral("COM%1 %2").arg(desk.checkedPort()).arg(desk.lamp()),
+                                desk.wire(1, 4, ms).toHex() };
+        };
+        QStringList whileDown; // nothing has acted before the key is up
+        const auto midway = [&] {
+            whileDown = now(QApplication::activeModalWidget() ? "a box" : "", 0);
+            if (row.away)
+                desk.find<QAction>("mnuHelp")->trigger();
+        };
+        hold(desk.frame.get(), row.key, midway, [&] {
             QWidget *modal = QApplication::activeModalWidget();
             box = modal ? modal->windowTitle() : "";
             if (modal)
-                QTest::keyClick(modal, Qt::Key_Escape);
+                hold(desk.frame.get(), row.away ? Qt::Key_Return : Qt::Key_Escape, {}, {}, 0);
         });
         QTRY_VERIFY(box != "none");
+        QTRY_VERIFY(!QApplication::activeModalWidget());
         QCOMPARE(desk.real.endings, QList<int>{});
         const QString opened =
                 QString::number(errors.count({ QVariant::fromValue(QSerialPort::NoError) }));
-        const QStringList after{
-            box, QStringLiteral("COM%1 %2").arg(desk.checkedPort()).arg(desk.lamp()),
-            opened + " opened", desk.wire(1, 4, 300).toHex(),
-            presets->isVisible() ? "shown" : "closed"
-        };
+        QCOMPARE(whileDown, (QStringList{ "", "COM1 lit", "" }));
+        const QStringList after = now(box, 300)
+                << opened + " opened" << (presets->isVisible() ? "shown" : "closed");
         QCOMPARE(after, row.after);
     }
 

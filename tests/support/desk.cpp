@@ -13,6 +13,7 @@
 #include <QtGui/private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
+#include <qpa/qwindowsysteminterface.h>
 
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
     : rig(missing, busy),
@@ -121,18 +122,34 @@ void whenModal(QObject *owner, std::function<void(QWidget *)> answer)
     poll->start(10);
 }
 
-void hold(QObject *owner, Qt::Key key, std::function<void()> then)
+void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::function<void()> then,
+          int repeats)
 {
-    const int keys = 2 + 2 * 9;
-    for (int i = 0; i < keys; ++i) {
-        QTimer::singleShot(30 * i, owner, [key, i] {
-            if (QWindow *window = QGuiApplication::focusWindow()) {
-                QTest::simulateEvent(window, i % 2 == 0, key, {}, key == Qt::Key_Space ? " " : "\r",
-                                     i > 0 && i < keys - 1);
-            }
+    static ulong clock = 1000; // the window system's milliseconds; 0 would be no time at all
+    const ulong t0 = clock += 10000;
+    const auto send = [key](QEvent::Type type, ulong at, bool repeat) {
+        if (QWindow *window = QGuiApplication::focusWindow())
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::SynchronousDelivery>(
+                    window, at, type, key, {}, key == Qt::Key_Space ? " " : "\r", repeat);
+    };
+    QTimer::singleShot(0, owner, [=] { send(QEvent::KeyPress, t0, false); });
+    for (int i = 1; i <= repeats; ++i) {
+        const ulong at = t0 + 30 * i;
+        const bool marked = i % 2 == 1;
+        QTimer::singleShot(30 * i, owner, [=] {
+            send(QEvent::KeyRelease, at, marked);
+            if (marked)
+                send(QEvent::KeyPress, at, true);
         });
+        if (!marked)
+            QTimer::singleShot(30 * i + 5, owner, [=] { send(QEvent::KeyPress, at, false); });
     }
-    QTimer::singleShot(30 * keys, owner, then);
+    const int up = 30 * (repeats + 1);
+    if (midway)
+        QTimer::singleShot(up / 2 + 10, owner, midway);
+    QTimer::singleShot(up, owner, [=] { send(QEvent::KeyRelease, t0 + up, false); });
+    if (then)
+        QTimer::singleShot(up + 500, owner, then);
 }
 
 QStringList &told()

@@ -72,11 +72,15 @@ QString readAsOneRun(QWidget *box);
 
 // A left click in the middle of `widget`, or at `at`.
 void click(QWidget *widget, QPoint at = {});
-// Holds `key` down as a hand does, on whatever window has the keyboard at each moment: the
-// press, nine repeats 30 ms apart (under X each is a release and a press, both marked as
-// repeats), the release; then `then`. Each key has a timer of its own, so that a box that a key
-// opens, with its own event loop, does not stop the hand.
-void hold(QObject *owner, Qt::Key key, std::function<void()> then);
+// Holds `key` down as a hand does, delivered as the window system delivers it to whatever
+// window has the keyboard at each moment: the press, `repeats` repeats 30 ms apart, the
+// release; `midway` while it is down, then `then`. Under X each repeat is a release and a press
+// with one timestamp: Qt marks the pair as a repeat when it reads X in time, and when it does
+// not (a busy machine), the press comes a turn of the event loop after the release, neither
+// marked. Odd repeats come the first way, even ones the second. Each key has a timer of its
+// own, so that a box that a key opens, with its own event loop, does not stop the hand.
+void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::function<void()> then,
+          int repeats = 9);
 
 // What the desk has told a screen reader, in order, since the list was last cleared: each focus
 // change ("focus Channel 9 level") and each notification ("say COM1 open").

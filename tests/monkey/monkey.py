@@ -9,7 +9,7 @@ import collections, math, os, random, re, subprocess, sys, threading, time, type
 import pyatspi
 # Roles by their constants, never their names: at-spi2-core 2.56 calls a push button "button".
 from pyatspi import ROLE_DIALOG, ROLE_FRAME, ROLE_LAYERED_PANE, ROLE_PUSH_BUTTON, ROLE_RADIO_BUTTON
-from pyatspi import ROLE_SLIDER, ROLE_TEXT, STATE_CHECKED, STATE_SHOWING
+from pyatspi import ROLE_SLIDER, ROLE_TEXT, STATE_CHECKED, STATE_FOCUSED, STATE_SHOWING
 
 SECONDS = float(os.environ.get("MONKEY_SECONDS") or 300)
 SEED = int(os.environ.get("SEED") or random.SystemRandom().randrange(1 << 31))
@@ -49,7 +49,7 @@ class Monkey:
         threading.Thread(target=self.read, daemon=True).start()
         self.rows, self.port, self.lit, self.closed = [0] * 10, 1, True, {}
 
-    def run(self, seconds):
+    def run(self, seconds, hands):
         # The controls as a screen reader finds them, then the operator's hands until time is up.
         desk = pyatspi.Registry.getDesktop(0)
         ours = lambda: next((a for a in desk if a and a.get_process_id() == self.proc.pid), None)
@@ -62,6 +62,8 @@ class Monkey:
         self.main, monitor = xdo(*windows, "^Lumidesk$"), xdo(*windows, "^Card monitor$")
         xdo("windowsize", "--sync", self.main, int(xdo("getdisplaygeometry").split()[0]) - 100, 700,
             "windowmove", "--sync", self.main, 0, 0, "windowmove", "--sync", monitor, 0, 760)
+        if hands:
+            self.hands()
         start = time.monotonic()
         while time.monotonic() - start < seconds:
             self.act()
@@ -209,6 +211,40 @@ class Monkey:
                     actions.append(f"    ch {w.ch} closed")
                     w.shown, w.closed = False, time.monotonic()
 
+    def hands(self):
+        # Enter and Space held 1.2 s on Exit, a preset button and a Close, five times each, while
+        # two busy processes load the machine and X's repeats reach Qt late: Exit leaves its
+        # question showing, a preset sends once, a Close presses nothing else.
+        busy = [subprocess.Popen(["sh", "-c", "while :; do :; done"]) for _ in range(2)]
+        try:
+            for key in ("Return", "space"):
+                for _ in range(5):
+                    xdo("windowactivate", "--sync", self.main)
+                    self.new("p", rng.randint(1, 112))
+                    w, others = self.windows[-1], [w for w in self.windows[:-1] if w.shown]
+                    self.hold(find(self.app, ROLE_PUSH_BUTTON, "Exit"), key)
+                    self.answer("Exit?", lambda: xdo("key", "Escape"))
+                    preset = next(b for b in find(w.acc, ROLE_PUSH_BUTTON, every=True) if b.name != "Close")
+                    self.hold(preset, key)
+                    got = self.check()
+                    assert got == [(1, w.ch, w.levels[0])], f"a held {key} sent {got}"
+                    self.hold(find(w.acc, ROLE_PUSH_BUTTON, "Close"), key)
+                    self.within(lambda: not w.acc.getState().contains(STATE_SHOWING), "not closed")
+                    w.shown, w.closed = False, time.monotonic()
+                    assert all(o.acc.getState().contains(STATE_SHOWING) for o in others)
+                    assert not self.check(), f"a held {key} on Close pressed something else"
+        finally:
+            for p in busy:
+                p.kill()
+
+    def hold(self, acc, key):
+        actions.append(f"{key} held on {acc.name}")
+        xdo("windowactivate", "--sync", self.main)
+        acc.queryComponent().grabFocus()
+        self.within(lambda: acc.getState().contains(STATE_FOCUSED), f"{acc.name} has no focus")
+        xdo("keydown", key, "sleep", 1.2, "keyup", key)
+        time.sleep(0.5)
+
     def switch(self, port, lit):
         # A port button, or the lamp: the button must be down and the lamp say what it did.
         actions.append(f"COM{port} {'open' if lit else 'closed'}")
@@ -229,7 +265,7 @@ def main():
     for style, share in (("Fusion", 2 / 3), ("Windows", 1 / 3)):
         monkey = Monkey(sys.argv[1], style, log)
         try:
-            monkey.run(SECONDS * share)
+            monkey.run(SECONDS * share, style == "Fusion")
         except AssertionError as violation:
             monkey.proc.kill()
             print(f"monkey: VIOLATION in {style}: {violation}\nseed {SEED}; the last actions:",

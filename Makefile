@@ -69,14 +69,16 @@ fuzz:
 
 # A careless operator at the demo built with the sanitizers, under a real X server with a
 # window manager and a session bus of its own for the accessibility tree it finds controls in,
-# for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays.
+# for MONKEY_SECONDS; every frame the cards receive is checked. SEED=S replays. A sanitizer's
+# report ends the demo, which the monkey sees; leaks are make test-asan's to find.
 MONKEY_SECONDS ?= 300
 monkey:
 	@bash scripts/install-deps.sh xsession monkey
 	@cmake -S . -B $(BUILD)-asan $(ASAN_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-asan -j$(JOBS) --target lumidesk-demo
-	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) tools/xsession.sh 4000x1300 \
-		dbus-run-session -- $(PYTHON) tests/monkey/monkey.py $(BUILD)-asan/tools/lumidesk-demo
+	MONKEY_SECONDS=$(MONKEY_SECONDS) SEED=$(SEED) ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=16 \
+		tests/desktop/xsession.sh 4000x1300 dbus-run-session -- \
+		$(PYTHON) tests/desktop/monkey.py $(BUILD)-asan/tools/lumidesk-demo
 
 # The demo as a native Wayland client under weston, walked through the accessibility bus by
 # actions, texts and values alone; every step is checked by the frames the cards receive.
@@ -84,7 +86,7 @@ test-wayland:
 	@bash scripts/install-deps.sh test xsession wayland
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-test -j$(JOBS) --target lumidesk-demo
-	tools/waylandsession.sh dbus-run-session -- $(PYTHON) tests/wayland/walk.py \
+	tests/desktop/waylandsession.sh dbus-run-session -- $(PYTHON) tests/desktop/walk.py \
 		$(BUILD)-test/tools/lumidesk-demo
 
 # Start-up, memory, idle cost, latency and scale against a bare-Qt floor, then the same on the

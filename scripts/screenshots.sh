@@ -4,4 +4,4 @@ set -euo pipefail
 build=${1:-build}
 out=${2:-docs}
 mkdir -p "$out"
-tools/xsession.sh 1800x1000 timeout 60 "$build/tools/lumidesk-demo" --screenshots "$out" | tail -n 1
+tests/desktop/xsession.sh 1800x1000 timeout 60 "$build/tools/lumidesk-demo" --screenshots "$out" | tail -n 1

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+# The demo as a native Wayland client, walked through the accessibility bus alone: the bus gives
+# places relative to each window there, so every step is an action, a text or a value, and each
+# is checked by the frames the virtual cards print.
+#   tests/desktop/waylandsession.sh dbus-run-session -- /usr/bin/python3 tests/desktop/walk.py DEMO
+import sys, time
+from demo import *
+
+demo = Demo(sys.argv[1], "--no-monitor")
+
+
+def control(name, role=ROLE_PUSH_BUTTON, state=STATE_SHOWING):
+    # A menu's items are there to be pressed while the menu is shut: not showing, but enabled.
+    return demo.within(lambda: find(demo.app, role, name, state), f'no "{name}" {state}')
+
+
+def press(acc, action="Press"):
+    a = acc.queryAction()
+    a.doAction(next(i for i in range(a.nActions) if a.getName(i) == action))
+
+
+def answer(title, button, *texts):
+    def fill(box):
+        for name, text in texts:
+            find(box, ROLE_TEXT, name).queryEditableText().setTextContents(text)
+        press(find(box, ROLE_PUSH_BUTTON, button))
+
+    demo.answer(title, fill)
+
+
+def new(item, channel, name):
+    press(control(item, ROLE_MENU_ITEM, STATE_ENABLED))
+    for text in (str(channel), name):
+        answer("Lumidesk", "OK", (None, text))
+
+
+def sent(*frames):
+    # Exactly these frames, whole and in order, and nothing else.
+    time.sleep(0.3)
+    demo.within(lambda: len(demo.frames) >= len(frames), f"no frames {frames}", 3)
+    assert (got := tuple(f[1:] for f in demo.take())) == frames, f"frames {frames}, got {got}"
+
+
+def level(value, *frames):
+    slider.queryValue().currentValue = value
+    sent(*frames)
+
+
+new("Slider", 12, "Front")
+slider = control("Channel 12 level", ROLE_SLIDER)
+for value in (1, 2, 255, 0):
+    level(value, (1, 12, value))
+new("Preset", 5, "Spots")
+answer("Set Presets", "OK", ("Preset 1 name", "Full"), ("Preset 1 value", "255"))
+press(control("Full"))
+sent((1, 5, 255))
+press(control("COM2", ROLE_RADIO_BUTTON))
+control("COM2", ROLE_RADIO_BUTTON, STATE_CHECKED)
+level(7, (2, 12, 7))
+press(control("COM port open"))
+level(8)
+press(control("COM port closed"))
+control("COM port open")
+level(9, (2, 12, 9))
+press(control("Help"))
+answer("Instructions", "OK")
+# The window list, made as the New menu opens: the slider chosen there takes the keyboard.
+press(control("New", ROLE_MENU_ITEM), "ShowMenu")
+press(control("1 Front (channel 12)", ROLE_MENU_ITEM))
+control("Channel 12 level", ROLE_SLIDER, STATE_FOCUSED)
+press(control("Exit"))
+answer("Exit?", "No")
+level(10, (2, 12, 10))
+press(control("Exit"))
+press(find(demo.box("Exit?"), ROLE_PUSH_BUTTON, "Yes"))
+assert demo.proc.wait(10) == 0, f"Exit ended the program with status {demo.proc.returncode}"
+print("Wayland walk: 1 passed, 0 failed (13 steps, every frame as expected)")

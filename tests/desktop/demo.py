@@ -1,6 +1,6 @@
 # The demo as a screen reader meets it on the desktop's accessibility bus: its controls found by
 # role and name, the frames its virtual cards print, a time limit on every wait.
-import collections, os, re, subprocess, threading, time
+import atexit, collections, os, re, subprocess, threading, time
 import pyatspi
 # Roles by their constants, never their names: at-spi2-core 2.56 calls a push button "button".
 from pyatspi import *
@@ -22,12 +22,19 @@ class Demo:
     def __init__(self, *command):
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
         self.proc = subprocess.Popen(command, stdout=subprocess.PIPE, text=True, env=env)
+        # Ended and reaped with the script, however it ends: a dead desk's lock files free its
+        # ports only once no process of that number is left.
+        atexit.register(self.stop)
         # Every frame a card receives: when, the COM number, channel and level (None for half).
         self.frames = collections.deque()
         threading.Thread(target=self.read, daemon=True).start()
         desk = pyatspi.Registry.getDesktop(0)
         ours = lambda: next((a for a in desk if a and a.get_process_id() == self.proc.pid), None)
         self.app = self.within(ours, "no demo on the accessibility bus", 20)
+
+    def stop(self):
+        self.proc.kill()
+        self.proc.wait()
 
     def read(self):
         for m in filter(None, map(re.compile(r"COM(\d) ch (\d+)( = (\d+))?").match, self.proc.stdout)):

@@ -34,12 +34,13 @@ def presets(w):
 
 class Monkey(Demo):
     def run(self, seconds, hands):
-        # COM1 is open; the lamp stands for COM0. The frame as wide as the screen allows.
-        self.windows, self.port, self.lit, self.closed, self.rows = [], 1, True, {}, [0] * 10
+        # The frame as wide as the screen allows. The lamp stands for COM0.
         self.main = xdo("search", "--sync", "--onlyvisible", "--pid", self.proc.pid, "--name",
                         "^Lumidesk$")
         xdo("windowsize", "--sync", self.main, "97%", 700, "windowmove", self.main, 0, 0)
         self.ports = [None, *find(self.app, ROLE_RADIO_BUTTON, every=True)]
+        self.windows, self.closed, self.rows = [], {}, [0] * 10
+        self.port, self.lit = self.toolbar()
         if hands:
             self.hands()
         end = time.monotonic() + seconds
@@ -165,7 +166,7 @@ class Monkey(Demo):
                 self.hold(find(self.app, ROLE_PUSH_BUTTON, "Exit"), key)
                 self.answer("Exit?", lambda box: xdo("key", "Escape"))
                 self.hold(presets(w)[0], key)
-                assert (got := self.check()) == [(1, w.ch, w.levels[0])], f"a held {key} sent {got}"
+                assert (got := self.check()) == [(self.port, w.ch, w.levels[0])], f"a held {key} sent {got}"
                 self.hold(find(w.acc, ROLE_PUSH_BUTTON, "Close"), key)
                 self.gone(w)
                 assert all(showing(o.acc) for o in others) and not self.check(), \
@@ -185,9 +186,5 @@ class Monkey(Demo):
 for style, share in ("Fusion", 2 / 3), ("Windows", 1 / 3):
     print(f"monkey: {style} style, seed {SEED} (make monkey SEED={SEED} replays it)")
     os.environ["QT_STYLE_OVERRIDE"] = style
-    monkey = Monkey(sys.argv[1], "--no-monitor")
-    try:
-        monkey.run(SECONDS * share, style == "Fusion")
-    finally:
-        monkey.proc.kill()
+    Monkey(sys.argv[1], "--no-monitor").run(SECONDS * share, style == "Fusion")
 print(f"monkey: {dict(done)}, no violations")

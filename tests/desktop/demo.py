@@ -14,7 +14,9 @@ def showing(acc):
 
 
 def find(acc, role, name=None, state=STATE_SHOWING, every=False):
-    match = lambda a: a.getRole() == role and name in (None, a.name) and a.getState().contains(state)
+    def match(a):
+        return a.getRole() == role and name in (None, a.name) and a.getState().contains(state)
+
     return (findAllDescendants if every else findDescendant)(acc, match)
 
 
@@ -37,7 +39,8 @@ class Demo:
         self.proc.wait()
 
     def read(self):
-        for m in filter(None, map(re.compile(r"COM(\d) ch (\d+)( = (\d+))?").match, self.proc.stdout)):
+        frame = re.compile(r"COM(\d) ch (\d+)( = (\d+))?")
+        for m in filter(None, map(frame.match, self.proc.stdout)):
             self.frames.append((time.monotonic(), int(m[1]), int(m[2]), m[4] and int(m[4])))
 
     def take(self):
@@ -47,7 +50,7 @@ class Demo:
     def within(self, done, failure, seconds=5):
         end = time.monotonic() + seconds
         while not (result := done()):
-            assert self.proc.poll() is None, f"the program ended ({self.proc.returncode}): {failure}"
+            assert self.proc.poll() is None, f"it ended ({self.proc.returncode}) before: {failure}"
             assert time.monotonic() < end, failure
             time.sleep(0.05)
         return result

@@ -4,14 +4,15 @@
 # X input, or presses keys wherever the focus is, some held so that they repeat. It checks what
 # each action must have done and every frame the virtual cards receive; only its own Yes to the
 # exit question may end the program. SEED replays a run.
-#   tests/desktop/xsession.sh 4000x1300 dbus-run-session -- /usr/bin/python3 tests/desktop/monkey.py DEMO
+#   tests/desktop/xsession.sh 4000x1300 dbus-run-session -- \
+#       /usr/bin/python3 tests/desktop/monkey.py DEMO
 import collections, math, os, random, subprocess, sys, time, types
 from demo import *
 
 SECONDS = float(os.environ.get("MONKEY_SECONDS") or 300)
 SEED = int(os.environ.get("SEED") or random.randrange(1 << 31))
-rng, done = random.Random(SEED), collections.Counter()
-KEYS = "Tab shift+Tab Left Right Up Down Prior Next Home End F6 ctrl+Tab Escape Return space".split()
+rng, tally = random.Random(SEED), collections.Counter()
+KEYS = "Tab shift+Tab Left Right Up Down Prior Next Home End F6 ctrl+Tab Escape Return space"
 
 
 def xdo(*args):
@@ -60,7 +61,7 @@ class Monkey(Demo):
                     [2, 2 * (len(self.windows) < 25), 2, 8 * bool(w), 0.3 * bool(w)])[0]()
         assert self.proc.poll() is None, f"the program ended ({self.proc.returncode}) unasked"
         self.check()
-        done["actions"] += 1
+        tally["actions"] += 1
 
     def check(self):
         # Every frame whole, on the open port (or one closed under a second ago), with a level
@@ -68,12 +69,12 @@ class Monkey(Demo):
         got = []
         for t, port, ch, value in self.take():
             got.append(frame := (port, ch, value))
-            done["frames checked"] += 1
+            tally["frames checked"] += 1
             assert value is not None, f"half a frame: {frame}"
             assert (port, True) == (self.port, self.lit) or t < self.closed.get(port, -9) + 1, \
                 f"a frame on a closed port: {frame}"
             assert any((w.levels is None or value in w.levels) and t < w.closed + 1
-                       for w in self.windows if w.ch == ch), f"a frame no window could send: {frame}"
+                       for w in self.windows if w.ch == ch), f"a frame no window sends: {frame}"
         return got
 
     def shown(self):
@@ -110,9 +111,10 @@ class Monkey(Demo):
                 retype(self.rows[i])
             self.answer("Set Presets", lambda box: click(find(box, ROLE_PUSH_BUTTON, "OK")))
         made = lambda: [f for f in find(self.app, ROLE_FRAME, every=True) if f not in known]
+        acc = self.within(made, "no window")[0]
         # A preset window sends the levels of its buttons; a slider any level.
-        self.windows.append(types.SimpleNamespace(ch=ch, acc=self.within(made, "no window")[0],
-                            levels=list(self.rows) if kind == "p" else None, closed=math.inf))
+        levels = list(self.rows) if kind == "p" else None
+        self.windows.append(types.SimpleNamespace(ch=ch, acc=acc, levels=levels, closed=math.inf))
 
     def press(self, w):
         # A preset button, or a slider's arrow at the very end of its bar in any style.
@@ -129,7 +131,8 @@ class Monkey(Demo):
             if level == was:
                 return
         if self.lit:
-            self.within(lambda: (self.port, w.ch, level) in self.check(), f"no frame ch {w.ch} = {level}")
+            frame = (self.port, w.ch, level)
+            self.within(lambda: frame in self.check(), f"no frame {frame}")
 
     def close(self, w):
         click(find(w.acc, ROLE_PUSH_BUTTON, "Close"))
@@ -142,7 +145,7 @@ class Monkey(Demo):
     def keys(self):
         # Now and then one held for a second. A box a key opened shows until answered: the exit
         # question No, the help closed. Then the desk is read again.
-        for key in rng.choices(KEYS, k=rng.randint(1, 4)):
+        for key in rng.choices(KEYS.split(), k=rng.randint(1, 4)):
             held = rng.random() < 0.15
             xdo(*(["keydown", key, "sleep", 1, "keyup"] if held else ["key"]), key)
             time.sleep(0.2)
@@ -166,7 +169,8 @@ class Monkey(Demo):
                 self.hold(find(self.app, ROLE_PUSH_BUTTON, "Exit"), key)
                 self.answer("Exit?", lambda box: xdo("key", "Escape"))
                 self.hold(presets(w)[0], key)
-                assert (got := self.check()) == [(self.port, w.ch, w.levels[0])], f"a held {key} sent {got}"
+                got = self.check()
+                assert got == [(self.port, w.ch, w.levels[0])], f"a held {key} sent {got}"
                 self.hold(find(w.acc, ROLE_PUSH_BUTTON, "Close"), key)
                 self.gone(w)
                 assert all(showing(o.acc) for o in others) and not self.check(), \
@@ -187,4 +191,4 @@ for style, share in ("Fusion", 2 / 3), ("Windows", 1 / 3):
     print(f"monkey: {style} style, seed {SEED} (make monkey SEED={SEED} replays it)")
     os.environ["QT_STYLE_OVERRIDE"] = style
     Monkey(sys.argv[1], "--no-monitor").run(SECONDS * share, style == "Fusion")
-print(f"monkey: {dict(done)}, no violations")
+print(f"monkey: {dict(tally)}, no violations")

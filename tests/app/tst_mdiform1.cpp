@@ -17,6 +17,7 @@
 #include <QScopeGuard>
 #include <QTemporaryFile>
 #include <QToolButton>
+#include <QWindow>
 #include <atomic>
 #include <csignal>
 #include <thread>
@@ -37,22 +38,6 @@ QAccessibleInterface *named(Desk &desk, const QString &name)
     }
     return nullptr;
 }
-
-// Calls `seen` when `widget` is hidden.
-struct HideWatch : QObject
-{
-    std::function<void()> seen;
-    HideWatch(QWidget *widget, std::function<void()> f) : seen(std::move(f))
-    {
-        widget->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Hide)
-            seen();
-        return false;
-    }
-};
 
 // clang-format off
 // steps: keys to the focused control; "click:" or "press:" a named control, as a mouse or a
@@ -148,23 +133,18 @@ private slots:
             {"F6 reaches the port that is down", "F6", 1, "lit", "COM1"},
             {"arrows only move", "F6 Right Right", 1, "lit", "COM3"},
             {"Enter presses the port", "F6 Right Right Enter", 3, "lit", "COM3", "", {"COM1 closed", "COM3 open"}},
-            {"Space presses the port", "F6 Left Left Left Left Space", 5, "lit", "COM5", "", {"COM1 closed", "COM5 open"}},
             {"Tab leaves the ports for the lamp", "F6 Tab Space", 1, "unlit", "COM port closed", "", {"COM1 closed"}},
             {"Space on the lamp closes the port", "F6 Left Left Left Space", 1, "unlit", "COM port closed", "", {"COM1 closed"}},
             {"Enter on the lamp opens it again", "F6 Left Left Left Space Enter", 1, "lit", "COM port open", "", {"COM1 closed", "COM1 open"}},
             {"F6 back to the workspace", "F6 Right F6", 1, "lit", "Channel 9 level"},
             {"Shift+F6 back to the workspace", "F6 Right Shift+F6", 1, "lit", "Channel 9 level"},
             {"Press on a port", "press:COM4", 4, "lit", "Channel 9 level", "", {"COM1 closed", "COM4 open"}},
-            {"Press on the lamp", "press:COM_port_open", 1, "unlit", "Channel 9 level", "", {"COM1 closed"}},
             {"Press on the lamp, twice", "press:COM_port_open press:COM_port_closed", 1, "lit", "Channel 9 level", "", {"COM1 closed", "COM1 open"}},
             {"a click on a port", "click:COM2", 2, "lit", "COM2", "", {"COM1 closed", "COM2 open"}},
-            {"a click on the lamp closes the port", "click:COM_port_open", 1, "unlit", "COM port closed", "", {"COM1 closed"}},
             {"a second click opens it again", "click:COM_port_open click:COM_port_closed", 1, "lit", "COM port open", "", {"COM1 closed", "COM1 open"}},
             {"the port button already down reconnects", "click:COM_port_open click:COM1", 1, "lit", "COM1", "", {"COM1 closed", "COM1 open"}},
-            {"a port without a card says so", "pull:5 click:COM5", 5, "unlit", "COM5", "COM5 cannot be opened: ", {"COM1 closed"}},
             {"a failed retry changes nothing", "pull:5 click:COM5 click:COM_port_closed", 5, "unlit", "COM port closed", "COM5 cannot be opened: ", {"COM1 closed"}},
             {"the lamp retries it", "pull:5 click:COM5 plug:5 click:COM_port_closed", 5, "lit", "COM port open", "COM5 cannot be opened: ", {"COM1 closed", "COM5 open"}},
-            {"a card pulled out while idle", "pull:1 wait quiet", 1, "unlit", "Channel 9 level", "COM1 was lost: ", {"COM1 closed"}},
             {"a card pulled out as a frame goes", "pull:1 send quiet", 1, "unlit", "Channel 9 level", "COM1 was lost: ", {"COM1 closed"}},
             {"its port button reopens it", "pull:1 wait quiet plug:1 click:COM1", 1, "lit", "COM1", "COM1 was lost: ", {"COM1 closed", "COM1 open"}},
         });
@@ -252,10 +232,8 @@ private slots:
         // clang-format off
         addRows<Modal>({
             {"Exit answered No by Escape", "cmdExit", Qt::Key_Escape, "Exit?", false},
-            {"Exit from the menu answered No by Alt+N", "Exit", Qt::ALT | Qt::Key_N, "Exit?", false},
             {"Exit answered Yes by Enter", "cmdExit", Qt::Key_Return, "Exit?", true},
             {"Exit from the menu answered Yes by Alt+Y", "Exit", Qt::ALT | Qt::Key_Y, "Exit?", true},
-            {"Help closed by Enter", "cmdHelp", Qt::Key_Return, "Instructions", false},
             {"Help from the menu closed by Escape", "Help", Qt::Key_Escape, "Instructions", false},
         });
         // clang-format on
@@ -457,7 +435,8 @@ private slots:
             // would take longer to send what it holds.
             QElapsedTimer exiting;
             qint64 hidden = -1;
-            HideWatch watch(desk.frame.get(), [&] { hidden = exiting.elapsed(); });
+            connect(desk.frame->windowHandle(), &QWindow::visibleChanged, this,
+                    [&] { hidden = exiting.elapsed(); });
             exiting.start();
             desk.frame->close();
             QCOMPARE(desk.dialogs.endings, QList<int>{ 0 });

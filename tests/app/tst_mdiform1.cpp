@@ -1,5 +1,5 @@
 // The main frame: start-up over COM1 to COM4; the toolbar by mouse, keyboard and screen reader;
-// a pulled card and a stalled line; the real boxes; the close box; ending on a signal.
+// a pulled card and a stalled line; the real boxes; held keys; the exit; ending on a signal.
 #include "support/desk.h"
 
 #include "app/deskstart.h"
@@ -8,15 +8,12 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSerialPort>
 #include <QScopeGuard>
 #include <QTemporaryFile>
-#include <QToolButton>
 #include <QWindow>
 #include <atomic>
 #include <csignal>
@@ -199,32 +196,18 @@ private slots:
         QCOMPARE(boxes.isEmpty(), row.box.isEmpty());
         for (const auto &box : boxes)
             QVERIFY2(box.text.startsWith(row.box), qPrintable(box.text));
-        // Whatever changed the port, a screen reader was told each change once, as it happened,
-        // and nothing that did not happen.
+        // A screen reader reads the port's radio button checked, and the lamp as a button checked
+        // while the port is open. Whatever changed the port, it was told each change once, as it
+        // happened, and nothing that did not happen.
+        const bool lit = row.lamp == "lit";
+        const auto *port = named(desk, QStringLiteral("COM%1").arg(row.port)),
+                   *lamp = named(desk, lit ? "COM port open" : "COM port closed");
+        QVERIFY(port->role() == QAccessible::RadioButton && port->state().checked);
+        QVERIFY(lamp->role() == QAccessible::Button && bool(lamp->state().checked) == lit);
         QCOMPARE(told().filter(QRegularExpression("^say ")).replaceInStrings("say ", ""), row.said);
         // Frames go where the toolbar says.
         desk.frame->SendChannelFrame("12", "200");
-        QCOMPARE(desk.wire(row.port, 2, row.lamp == "lit" ? 2000 : 200).toHex(),
-                 QByteArray(row.lamp == "lit" ? "0cc8" : ""));
-    }
-
-    void toolbarTold()
-    {
-        // Five radio buttons, the port in use checked, and a lamp that is a button checked while
-        // the port is open; each pressed by its Press. Qt's own tool buttons keep Qt's interface.
-        Desk desk;
-        desk.frame->show();
-        for (int n = 0; n <= kComPorts; ++n) {
-            auto *c = named(desk, n ? QStringLiteral("COM%1").arg(n) : "COM port open");
-            QCOMPARE(c->role(), n ? QAccessible::RadioButton : QAccessible::Button);
-            QCOMPARE(bool(c->state().checked), n <= 1);
-            QVERIFY(c->actionInterface()->actionNames().contains(
-                    QAccessibleActionInterface::pressAction()));
-        }
-        QToolButton qts;
-        qts.setMenu(new QMenu(&qts));
-        auto *qt = QAccessible::queryAccessibleInterface(&qts)->actionInterface();
-        QVERIFY(qt->actionNames().contains(qt->showMenuAction()));
+        QCOMPARE(desk.wire(row.port, 2, lit ? 2000 : 200).toHex(), QByteArray(lit ? "0cc8" : ""));
     }
 
     void modalBoxes_data()
@@ -345,43 +328,6 @@ private slots:
         const QStringList after = now(box, 300)
                 << opened + " opened" << (presets->isVisible() ? "shown" : "closed");
         QCOMPARE(after, row.after);
-    }
-
-    void endingOnSignal()
-    {
-        // The demo is the program on virtual cards, in the fault rehearsal the README gives:
-        // start-up falls back to COM4, whose Qt lock file (LCK..pts_N) the program holds until
-        // it lets the port go.
-        // Each wait on it may take a minute: the sanitizer build starting on a loaded machine. A
-        // wait ends as soon as what it waits for is there.
-        const int budgetMs = 60000;
-        QProcess demo;
-        demo.start(LUMIDESK_DEMO, { "--missing", "1,2", "--busy", "3", "--no-monitor" });
-        QMap<int, QString> device; // "COM3 is /dev/pts/7", or "unplugged"
-        while (device.size() < kComPorts && demo.waitForReadyRead(budgetMs)) {
-            while (demo.canReadLine()) {
-                const QStringList seen = QString(demo.readLine()).trimmed().split(' ');
-                if (seen.value(1) == "is")
-                    device[seen[0].mid(3).toInt()] = seen.value(2);
-            }
-        }
-        const auto ownerOf = [&](int n) {
-            return PortProbe::lockOwner(device[n]).value_or(PortProbe::LockOwner{}).pid;
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(ownerOf(4), demo.processId(), budgetMs);
-        for (int n = 1; n <= kComPorts; ++n)
-            QCOMPARE(ownerOf(n), n == 4 ? demo.processId() : 0);
-        // Qt's lock file is in the first of its lock folders this user may write to.
-        const QString name = "/LCK.." + device[4].mid(5).replace('/', '_');
-        QString lock;
-        for (const QString dir : { "/var/lock", "/tmp", "/var/tmp" })
-            lock = lock.isEmpty() && QFile::exists(dir + name) ? dir + name : lock;
-        QVERIFY2(!lock.isEmpty(), qPrintable(name));
-        ::kill(demo.processId(), SIGTERM);
-        QVERIFY(demo.waitForFinished(budgetMs));
-        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(demo.exitCode(), 0);
-        QVERIFY(!QFile::exists(lock));
     }
 
     void stalledLine_data()

@@ -99,7 +99,7 @@ struct Reading
         RemoveSecond,
         Places
     } ask;
-    QString heard; // the text read, or the box's selection after the deed
+    QString heard = {}; // the text read, or the box's selection after the deed
 };
 
 struct Question
@@ -377,16 +377,16 @@ private slots:
         using R = Reading;
         // clang-format off
         addRows<Reading>({
-            {.name = "a range that ends before it starts", .echo = E::Normal, .ask = R::Backwards, .heard = ""},
+            {.name = "a range that ends before it starts", .echo = E::Normal, .ask = R::Backwards},
             {.name = "a password's value, as stars", .echo = E::Password, .ask = R::Value, .heard = "******"},
-            {.name = "a box that echoes nothing, no value", .echo = E::NoEcho, .ask = R::Value, .heard = ""},
-            {.name = "a password's selected text", .echo = E::PasswordEchoOnEdit, .ask = R::Selected, .heard = ""},
-            {.name = "a password's run of attributes", .echo = E::Password, .ask = R::Run, .heard = ""},
-            {.name = "a password's character at an offset", .echo = E::Password, .ask = R::AtOffset, .heard = ""},
+            {.name = "a box that echoes nothing, no value", .echo = E::NoEcho, .ask = R::Value},
+            {.name = "a password's selected text", .echo = E::PasswordEchoOnEdit, .ask = R::Selected},
+            {.name = "a password's run of attributes", .echo = E::Password, .ask = R::Run},
+            {.name = "a password's character at an offset", .echo = E::Password, .ask = R::AtOffset},
             {.name = "a password box is one", .echo = E::Password, .ask = R::Password, .heard = "password"},
-            {.name = "no second selection to set", .echo = E::Normal, .ask = R::SetSecond, .heard = ""},
+            {.name = "no second selection to set", .echo = E::Normal, .ask = R::SetSecond},
             {.name = "no second selection to remove", .echo = E::Normal, .ask = R::RemoveSecond, .heard = "Ch: 12"},
-            {.name = "each character where the box highlights it", .echo = E::Normal, .ask = R::Places, .heard = ""},
+            {.name = "each character where the box highlights it", .echo = E::Normal, .ask = R::Places},
         });
         // clang-format on
     }

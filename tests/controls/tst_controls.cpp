@@ -401,29 +401,33 @@ private slots:
         QAccessibleInterface *told = QAccessible::queryAccessibleInterface(&box);
         QAccessibleTextInterface *text = told->textInterface();
         int start = 0, end = 0;
-        QString heard;
-        if (row.ask == Reading::Value) {
-            heard = told->text(QAccessible::Value);
-        } else if (row.ask == Reading::Backwards) {
-            heard = text->text(4, 1);
-        } else if (row.ask == Reading::Selected) {
-            box.selectAll();
-            text->selection(0, &start, &end);
-            heard = text->text(start, end);
-        } else if (row.ask == Reading::Run) {
-            heard = readAsOneRun(&box);
-        } else if (row.ask == Reading::AtOffset) {
-            heard = text->textAtOffset(1, QAccessible::CharBoundary, &start, &end);
-        } else if (row.ask == Reading::Password) {
-            heard = told->state().passwordEdit ? "password" : "text";
-        } else if (row.ask == Reading::SetSecond) {
-            text->setSelection(1, 0, 3);
-            heard = box.selectedText();
-        } else if (row.ask == Reading::RemoveSecond) {
-            box.selectAll();
-            text->removeSelection(1);
-            heard = box.selectedText();
-        }
+        const QString heard = [&]() -> QString {
+            switch (row.ask) {
+            case Reading::Value:
+                return told->text(QAccessible::Value);
+            case Reading::Backwards:
+                return text->text(4, 1);
+            case Reading::Selected:
+                box.selectAll();
+                text->selection(0, &start, &end);
+                return text->text(start, end);
+            case Reading::Run:
+                return readAsOneRun(&box);
+            case Reading::AtOffset:
+                return text->textAtOffset(1, QAccessible::CharBoundary, &start, &end);
+            case Reading::Password:
+                return told->state().passwordEdit ? "password" : "text";
+            case Reading::SetSecond:
+                text->setSelection(1, 0, 3);
+                return box.selectedText();
+            case Reading::RemoveSecond:
+                box.selectAll();
+                text->removeSelection(1);
+                return box.selectedText();
+            default: // the places, below
+                return {};
+            }
+        }();
         const QImage plain = box.grab().toImage();
         for (int i = 0; row.ask == Reading::Places && i < 6; ++i) {
             box.setSelection(i, 1);

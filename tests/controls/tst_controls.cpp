@@ -1,8 +1,9 @@
 // The control windows as the operator meets them: the New questions, placement and the window
 // list, preset windows and their dialog, the slider under mouse, keys, wheel and screen reader,
-// and its pacing.
+// and its pacing; and what a screen reader is told of a text box.
 #include "controls/framepacer.h"
 #include "support/desk.h"
+#include "ui/accessibletextbox.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -80,6 +81,25 @@ struct Pacing
 {
     const char *name;
     QList<QPair<int, int>> moves, frames; // (ms, level): the slider's moves, the frames sent
+};
+
+// What a screen reader reads of a box holding "Ch: 12", or does to it.
+struct Reading
+{
+    const char *name;
+    QLineEdit::EchoMode echo;
+    enum {
+        Value,
+        Backwards,
+        Selected,
+        Run,
+        AtOffset,
+        Password,
+        SetSecond,
+        RemoveSecond,
+        Places
+    } ask;
+    QString heard = {}; // the text read, or the box's selection after the deed
 };
 
 struct Question
@@ -349,6 +369,79 @@ private slots:
         const bool moved = label->text() != QString::number(row.before);
         const QByteArray frames = desk.wire(1, 2, moved ? 2000 : 200);
         QCOMPARE(frames.right(2).toHex(), moved ? frame(9, label->text().toInt()).toHex() : "");
+    }
+
+    void textBox_data()
+    {
+        using E = QLineEdit;
+        using R = Reading;
+        // clang-format off
+        addRows<Reading>({
+            {.name = "a range that ends before it starts", .echo = E::Normal, .ask = R::Backwards},
+            {.name = "a password's value, as stars", .echo = E::Password, .ask = R::Value, .heard = "******"},
+            {.name = "a box that echoes nothing, no value", .echo = E::NoEcho, .ask = R::Value},
+            {.name = "a password's selected text", .echo = E::PasswordEchoOnEdit, .ask = R::Selected},
+            {.name = "a password's run of attributes", .echo = E::Password, .ask = R::Run},
+            {.name = "a password's character at an offset", .echo = E::Password, .ask = R::AtOffset},
+            {.name = "a password box is one", .echo = E::Password, .ask = R::Password, .heard = "password"},
+            {.name = "no second selection to set", .echo = E::Normal, .ask = R::SetSecond},
+            {.name = "no second selection to remove", .echo = E::Normal, .ask = R::RemoveSecond, .heard = "Ch: 12"},
+            {.name = "each character where the box highlights it", .echo = E::Normal, .ask = R::Places},
+        });
+        // clang-format on
+    }
+
+    void textBox()
+    {
+        QFETCH(Reading, row);
+        AccessibleTextBox::install();
+        QLineEdit box("Ch: 12");
+        box.setEchoMode(row.echo);
+        box.resize(200, 30);
+        QAccessibleInterface *told = QAccessible::queryAccessibleInterface(&box);
+        QAccessibleTextInterface *text = told->textInterface();
+        int start = 0, end = 0;
+        const QString heard = [&]() -> QString {
+            switch (row.ask) {
+            case Reading::Value:
+                return told->text(QAccessible::Value);
+            case Reading::Backwards:
+                return text->text(4, 1);
+            case Reading::Selected:
+                box.selectAll();
+                text->selection(0, &start, &end);
+                return text->text(start, end);
+            case Reading::Run:
+                return readAsOneRun(&box);
+            case Reading::AtOffset:
+                return text->textAtOffset(1, QAccessible::CharBoundary, &start, &end);
+            case Reading::Password:
+                return told->state().passwordEdit ? "password" : "text";
+            case Reading::SetSecond:
+                text->setSelection(1, 0, 3);
+                return box.selectedText();
+            case Reading::RemoveSecond:
+                box.selectAll();
+                text->removeSelection(1);
+                return box.selectedText();
+            default: // the places, below
+                return {};
+            }
+        }();
+        const QImage plain = box.grab().toImage();
+        for (int i = 0; row.ask == Reading::Places && i < 6; ++i) {
+            box.setSelection(i, 1);
+            const QImage lit = box.grab().toImage();
+            int first = lit.width(), last = -1; // the columns the highlight changed
+            for (int x = 0; x < lit.width(); ++x) {
+                for (int y = 0; y < lit.height(); ++y)
+                    if (lit.pixel(x, y) != plain.pixel(x, y))
+                        std::tie(first, last) = std::tuple(std::min(first, x), x);
+            }
+            const QRect place = text->characterRect(i).translated(-box.mapToGlobal(QPoint()));
+            QVERIFY(qAbs(place.left() - first) <= 1 && qAbs(place.right() - last) <= 1);
+        }
+        QCOMPARE(heard, row.heard);
     }
 
     void pacing_data()

@@ -1,7 +1,7 @@
-"""make bench, on the kernel's real serial drivers: the rig's guest (a 16550 UART as COM1, a USB
-CDC-ACM adapter as COM2, a USB FTDI adapter as COM3) measured as an operator feels it. Appends
-a section to the results.
-    serialbench.py RIGDESK GUEST-CACHE RESULTS.md"""
+# make bench, on the kernel's real serial drivers: the rig's guest (a 16550 UART as COM1, a USB
+# CDC-ACM adapter as COM2, a USB FTDI adapter as COM3) measured as an operator feels it. Appends
+# a section to the results.
+#   serialbench.py RIGDESK GUEST-CACHE RESULTS.md
 import datetime, os, statistics, subprocess, sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "serial"))
@@ -10,9 +10,9 @@ from rig import STALL_MS, Guest, sweep  # noqa: E402
 NAMES = {1: "8250 UART", 2: "USB CDC-ACM adapter", 3: "USB FTDI adapter"}
 
 
+# Frames a second through the UART at line pace, between a tenth and nine tenths of a
+# flood, clear of its start and end; and the longest the driver took nothing meanwhile.
 def flood(g):
-    """Frames a second through the UART at line pace, between a tenth and nine tenths of a
-    flood, clear of its start and end; and the longest the driver took nothing meanwhile."""
     g.use(1)
     g.asked("silence")
     got, start, n = g.uart.bytes, len(g.uart.bytes), 3000
@@ -25,9 +25,9 @@ def flood(g):
     return per_second, g.asked("silence")
 
 
+# The card stops reading in a burst: ms to the box, and the longest event-loop block until
+# a second after it.
 def dead_line(g, com):
-    """The card stops reading in a burst: ms to the box, and the longest event-loop block until
-    a second after it."""
     g.use(com)
     g.asked("late")
     g.mark, stopped = len(g.events), g.now()
@@ -39,9 +39,9 @@ def dead_line(g, com):
     return (box.at - stopped if box else None), late
 
 
+# The adapter pulled out, idle or as a slider moves and 2,000 frames go: ms to the unlit
+# lamp and the longest event-loop block until a second after it. Plugged back, opened again.
 def pull(g, com, moving):
-    """The adapter pulled out, idle or as a slider moves and 2,000 frames go: ms to the unlit
-    lamp and the longest event-loop block until a second after it. Plugged back, opened again."""
     g.use(com)
     if moving:
         g.command("drag 9")
@@ -62,9 +62,9 @@ def pull(g, com, moving):
     return (lamp.at - pulled if lamp else None), late
 
 
+# The exit with a stalled line: ms to the last window gone and to the program's end, and
+# the event loop's longest block on the way. The guest starts the desk again.
 def exit_stalled(g, com):
-    """The exit with a stalled line: ms to the last window gone and to the program's end, and
-    the event loop's longest block on the way. The guest starts the desk again."""
     g.use(com)
     g.stall(com)
     g.asked("late")
@@ -82,8 +82,8 @@ def ms(v):
     return "none" if v is None else f"{v:.0f} ms"
 
 
+# The median and the worst of the runs that came to an end, and how many did not.
 def spread(runs):
-    """The median and the worst of the runs that came to an end, and how many did not."""
     done = sorted(v for v in runs if v is not None)
     missed = f"; {len(runs) - len(done)} never" if len(done) < len(runs) else ""
     return f"{statistics.median(done):.0f} ms (worst {done[-1]:.0f} ms, {len(done)} runs{missed})" if done else "none"

@@ -1,6 +1,6 @@
-"""The rig's guest seen from this machine: boots it (guest.sh), talks to the desk inside on its
-console, reads the card's three lines, pulls and plugs the USB adapters, and follows every
-write to the UART's registers from QEMU's trace."""
+# The rig's guest seen from this machine: boots it (guest.sh), talks to the desk inside on its
+# console, reads the card's three lines, pulls and plugs the USB adapters, and follows every
+# write to the UART's registers from QEMU's trace.
 import os, re, select, socket, subprocess, tempfile, time
 from collections import namedtuple
 
@@ -9,11 +9,13 @@ STALL_MS = 6000  # the link gives a line up that takes nothing for this long
 DEVICE = {1: "/dev/ttyS0", 2: "/dev/ttyACM0", 3: "/dev/ttyUSB0"}
 # Enough to back each line up into its driver: the UART's 4 KB, the whole ACM line.
 BURST = {1: 3000, 2: 20000}
-Event = namedtuple("Event", "at what detail writes")  # writes: the UART's, seen by then
+# What the desk told, when it came (ms on this machine's clock), and how many writes to the
+# UART's registers had been seen by then.
+Event = namedtuple("Event", "at what detail writes")
 
 
+# n frames over every channel in turn, the levels counting up from first.
 def sweep(n, first=0):
-    """n frames over every channel in turn, the levels counting up from first."""
     return [(i % 112 + 1, (first + i) % 256) for i in range(n)]
 
 
@@ -21,10 +23,10 @@ def wire(frames):
     return bytes(b for frame in frames for b in frame)
 
 
+# What the guest handed the UART between two points of its register trace: the bytes, how many
+# went while the line was not 9600 baud 8N1 (divisor 12; 8 bits, 1 stop bit, no parity, no
+# break), and how often DTR (modem control bit 0) rose and fell.
 def handed(writes, start, end=None):
-    """What the guest handed the UART between two points of its register trace: the bytes,
-    how many went while the line was not 9600 baud 8N1 (divisor 12; 8 bits, 1 stop bit, no
-    parity, no break), and how often DTR (modem control bit 0) rose and fell."""
     sent, off, raised, dropped, lcr, divisor, mcr = bytearray(), 0, 0, 0, 0, 0, 0
     for i, (reg, value) in enumerate(writes[:end]):
         counted = i >= start
@@ -42,17 +44,17 @@ def handed(writes, start, end=None):
     return bytes(sent), off, raised, dropped
 
 
+# The far end of one of the guest's lines, read as the card reads it: at most `rate` bytes a
+# second (960 is 9600 baud, 8N1; 0, as fast as it comes), saving nothing up beyond 50 ms worth
+# while idle. A card that stops reading backs the line up into the guest; the ACM line's far
+# end stops in the guest (`stop`), since the way out of it holds more than the line would.
 class Line:
-    """The far end of one of the guest's lines, read as the card reads it: at most `rate` bytes
-    a second (960 is 9600 baud, 8N1; 0, as fast as it comes), saving nothing up beyond 50 ms
-    worth while idle. A card that stops reading backs the line up into the guest."""
-
     def __init__(self, sock, rate=0, stop=None):
         self.sock, self.rate, self.stop, self.bytes = sock, rate, stop, bytearray()
         self.reading, self.allowance, self.last = True, 0.0, time.monotonic()
 
     def stall(self, on):
-        if self.stop:  # read on at the guest's far end, where it stops on its own
+        if self.stop:
             self.stop(b"stop\n" if on else b"go\n")
         else:
             self.reading = not on
@@ -72,6 +74,8 @@ class Line:
 
 
 class Guest:
+    # Boots a guest of the kernel unpacked in cache running program, with kernel_args; returns
+    # once the desk in it is ready.
     def __init__(self, cache, program, *kernel_args):
         self.dir = tempfile.TemporaryDirectory()
         script = os.path.join(os.path.dirname(os.path.abspath(__file__)), "guest.sh")
@@ -103,8 +107,11 @@ class Guest:
     def command(self, line):
         self.console.sendall(line.encode() + b"\n")
 
+    def line(self, com):
+        return (self.uart, self.acm, self.usb)[com - 1]
+
+    # Pulls COMn's USB adapter out: the ACM gadget in the guest, the FTDI one in QEMU.
     def pull(self, com):
-        """Pulls COMn's USB adapter out: the ACM gadget in the guest, the FTDI one in QEMU."""
         if com == 2:
             self.acm.sock.sendall(b"pull\n")
         else:
@@ -116,6 +123,7 @@ class Guest:
         else:
             self.monitor.sendall(b"device_add usb-serial,id=adapter,chardev=adaptercard,bus=xhci.0\n")
 
+    # Handles what comes from the guest within 10 ms.
     def pump(self):
         ready = select.select([self.console, self.qemu.stderr, self.monitor], [], [], 0.01)[0]
         self.trace()  # the registers' writes up to now, before any event
@@ -141,7 +149,7 @@ class Guest:
             m = re.search(rb"addr 0x([0-9a-f]+) val 0x([0-9a-f]+)", line)
             if m:
                 self.writes.append((int(m[1], 16), int(m[2], 16)))
-            else:
+            elif b"QEMU waiting for connection" not in line:
                 print("qemu:", line.decode(errors="replace"), flush=True)
 
     def wait_until(self, done, timeout):
@@ -153,17 +161,18 @@ class Guest:
     def pause(self, seconds):
         self.wait_until(lambda: False, seconds)
 
+    # The first event what whose detail starts with detail, from event start on (the mark when
+    # None), waiting up to timeout seconds for it.
     def wait(self, what, detail="", timeout=10, start=None):
-        """The first event what whose detail starts with detail, from start on (the mark when
-        None), waiting up to timeout seconds for it."""
-        found = lambda: next((e for e in self.events[self.mark if start is None else start:]
-                              if e.what == what and e.detail.startswith(detail)), None)
+        def found():
+            return next((e for e in self.events[self.mark if start is None else start:]
+                         if e.what == what and e.detail.startswith(detail)), None)
         self.wait_until(found, timeout)
         return found()
 
+    # Sends line and waits for the answer what (the line's own word when None) that follows it;
+    # a desk that has stopped answering is waited for.
     def ask(self, line, what=None, timeout=45):
-        """Sends line and waits for the answer what (the line's own word if None) that follows
-        it; a desk that has stopped answering is waited for."""
         start = len(self.events)
         self.command(line)
         return self.wait(what or line, timeout=timeout, start=start)
@@ -172,11 +181,12 @@ class Guest:
         answer = self.ask(what)
         return int(answer.detail) if answer else 10**9
 
-    def line(self, com):
-        return (self.uart, self.acm, self.usb)[com - 1]
+    def count(self, what):
+        return sum(e.what == what for e in self.events[self.mark:])
 
+    # Presses COMn's button; the link's event once the port is open on the device an operator's
+    # PC names so.
     def use(self, com):
-        """Presses COMn's button; the port open on the device an operator's PC names so."""
         self.mark = len(self.events)
         self.command(f"port {com}")
         return self.wait("link", f"COM{com} open {DEVICE[com]}")
@@ -185,11 +195,8 @@ class Guest:
         for i in range(0, len(frames), 100):
             self.command("send " + " ".join(f"{c} {v}" for c, v in frames[i:i + 100]))
 
+    # The card stops reading while a burst goes: the line backs up into the driver.
     def stall(self, com):
-        """The card stops reading while a burst goes: the line backs up into the driver."""
         self.line(com).stall(True)
         self.send(sweep(BURST[com]))
         self.pause(2)
-
-    def count(self, what):
-        return sum(e.what == what for e in self.events[self.mark:])

@@ -3,8 +3,8 @@
 # read here at 9600 baud's pace, and was set to 115200 baud before the desk started. The rows
 # run in order on one guest, whose desk starts again after each exit; a failed row names the
 # check that failed.
-#   serialrig.py RIGDESK GUEST-CACHE [TEXT]   (TEXT: only the rows whose names hold it)
-import sys, time, traceback
+#   serialrig.py RIGDESK GUEST-CACHE [PATTERN]   (PATTERN: only the rows whose names match it)
+import re, sys, time, traceback
 from rig import DEVICE, STALL_MS, Guest, handed, sweep, wire
 
 
@@ -174,7 +174,7 @@ ROWS += [("last frame before a port switch", last_frame, ("port 3", "link", "COM
 ROWS += [(f"exit with a stalled line: {name}", exit_stalled, (com,)) for name, com in PORTS[:2]]
 
 if __name__ == "__main__":
-    rows = [row for row in ROWS if (sys.argv[3:] or [""])[0] in row[0]]
+    rows = [row for row in ROWS if re.search((sys.argv[3:] or [""])[0], row[0])]
     g = Guest(sys.argv[2], sys.argv[1], "rig.stty=115200")
     failed = 0
     try:

@@ -92,10 +92,6 @@ def spread(runs):
 def main(rigdesk, cache, out):
     g = Guest(cache, rigdesk)
     try:
-        g.use(3)
-        g.command("slider 9")  # moved as a hand does while an adapter is pulled
-        g.use(2)
-        g.command("slider 9")
         per_second, silence = flood(g)
         rows = [("frames a second through the 8250 UART in a flood, at line pace", f"{per_second:.1f}", "480 (9600 8N1)"),
                 ("longest the UART's driver took nothing on that healthy line", ms(silence), "below the 6 s stall window")]

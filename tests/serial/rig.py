@@ -6,7 +6,7 @@ from collections import namedtuple
 
 STALL_MS = 6000  # the link gives a line up that takes nothing for this long
 # The devices an operator's PC names COM1 to COM3: on-board ports first, then USB adapters.
-DEVICE = {1: "/dev/ttyS0", 2: "/dev/ttyACM0", 3: "/dev/ttyUSB0"}
+DEVICE = {1: "ttyS0", 2: "ttyACM0", 3: "ttyUSB0"}
 # Enough to back each line up into its driver: the UART's 4 KB, the whole ACM line.
 BURST = {1: 3000, 2: 20000}
 # What the desk told, when it came (ms on this machine's clock), and how many writes to the

@@ -81,13 +81,14 @@ bool RigDesk::eventFilter(QObject *watched, QEvent *event)
 void RigDesk::followLink()
 {
     const CardLink &link = m_frame->MSComm1();
+    // The port in use is the link's own; a closing one belongs to its drain.
+    auto *port = link.findChild<QSerialPort *>(QString(), Qt::FindDirectChildrenOnly);
     tell("link",
          QStringLiteral("COM%1 %2 %3")
                  .arg(link.commPort())
-                 .arg(link.portOpen() ? "open" : "closed", systemPortMap()(link.commPort())));
+                 .arg(link.portOpen() ? "open" : "closed", port->portName()));
     // The driver's silences: how long bytes waited with none taken, on the port in use.
-    for (QSerialPort *port : link.findChildren<QSerialPort *>(Qt::FindDirectChildrenOnly))
-        connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
+    connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
 }
 
 void RigDesk::tellLate()
@@ -128,7 +129,8 @@ void RigDesk::readCommands()
     }
 }
 
-// send CH V [CH V ...] | slider CH | drag CH | still | port N | lamp | exit | late | silence
+// send CH V [CH V ...] | drag CH (a new slider, moved) | still | port N | lamp | exit | late |
+// silence
 void RigDesk::run(const QList<QByteArray> &words)
 {
     const QByteArray &verb = words.first();
@@ -137,15 +139,13 @@ void RigDesk::run(const QList<QByteArray> &words)
         for (qsizetype i = 1; i + 1 < words.size(); i += 2)
             m_frame->SendChannelFrame(QString::fromLatin1(words[i]),
                                       QString::fromLatin1(words[i + 1]));
-    } else if (verb == "slider") {
+    } else if (verb == "drag") {
         inputAnswers = { QString::number(n), QStringLiteral("Ch %1").arg(n) };
         m_frame->findChild<QAction *>("mnuNew_Slider")->trigger();
         QCoreApplication::sendPostedEvents(m_frame.get(), QEvent::MetaCall); // the queued command
-        m_sliders[n] =
+        m_dragged =
                 m_frame->findChild<ControlRegistry *>()->forms().last()->findChild<QScrollBar *>(
                         "vscSlide");
-    } else if (verb == "drag") {
-        m_dragged = m_sliders.value(n);
         m_drag.start(5);
     } else if (verb == "still") {
         m_drag.stop();

@@ -7,7 +7,6 @@
 #include "virtualcard/scripteddialogs.h"
 
 #include <QElapsedTimer>
-#include <QMap>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -53,7 +52,6 @@ private:
     qint64 m_worstLate = 0;
     qint64 m_lastTaken = -1; // when the driver last took bytes, while bytes wait
     qint64 m_worstSilence = 0;
-    QMap<int, QScrollBar *> m_sliders;
     QTimer m_drag; // moves the dragged slider every 5 ms, as a hand does
     QScrollBar *m_dragged = nullptr;
 };

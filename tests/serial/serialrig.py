@@ -53,7 +53,6 @@ def pulled_out(com, moving):
     assert g.use(com)
     got = g.line(com).bytes
     if moving:
-        g.command("slider 7")
         g.command("drag 7")
         n = len(got)
         assert g.wait_until(lambda: len(got) > n + 20, 5)

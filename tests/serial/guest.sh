@@ -13,7 +13,8 @@
 # DIR/monitor; QEMU traces every write to the UART's registers on its standard error. The ACM
 # adapter is a USB gadget on the guest's dummy host controller: its far end, ttyGS0, is carried
 # to DIR/acm, which also takes one command a line: pull, plug, stop (the card stops reading),
-# go. ARGs go to the kernel's command line: rig.stty=SETTINGS sets ttyS0 before PROGRAM starts.
+# go. ARGs go to the kernel's command line: rig.stty=SETTINGS sets ttyS0 each time before
+# PROGRAM starts. The guest tells "EV ended STATUS" on the console when PROGRAM has ended.
 set -euo pipefail
 export LC_ALL=C
 

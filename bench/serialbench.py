@@ -112,7 +112,8 @@ def main(rigdesk, cache, out):
     finally:
         g.close()
     release = dict(line.split("=", 1) for line in open("/etc/os-release").read().split("\n") if "=" in line)
-    qt = subprocess.run(["dpkg-query", "-W", "-f", "${Version}", "libqt6core6"], capture_output=True, text=True).stdout
+    # Debian 13 renamed the package libqt6core6t64.
+    qt = subprocess.run(["dpkg-query", "-W", "-f", "${Version} ", "libqt6core6*"], capture_output=True, text=True).stdout.strip()
     kernel = os.listdir(os.path.join(cache, "root", "lib", "modules"))[0]
     report = (f"\n## On the kernel's real serial drivers, {release['PRETTY_NAME'].strip(chr(34))}\n\n"
               f"The rig's QEMU guest (TCG, 2 processors) on this release's kernel {kernel}, Qt {qt.split('+')[0]}, "

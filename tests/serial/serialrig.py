@@ -159,30 +159,41 @@ def exit_stalled(com):
     assert late <= 1000
 
 
-PORTS = [("8250 UART, COM1", 1), ("USB CDC-ACM adapter, COM2", 2), ("USB FTDI adapter, COM3", 3)]
-ROWS = [("start-up opens once", startup_opens_once, ())]
-ROWS += [(f"exact frames: {name}", exact_frames, (com,)) for name, com in PORTS]
-ROWS += [("healthy flood on the UART", healthy_flood, ())]
-ROWS += [(f"pulled out {how}: {name}", pulled_out, (com, moving)) for name, com in PORTS[1:]
-         for how, moving in (("idle", False), ("while a slider moves", True))]
-ROWS += [(f"lamp off and on: {name}", lamp_off_and_on, (com,)) for name, com in PORTS]
-ROWS += [(f"dead line: {name}", dead_line, (com,)) for name, com in PORTS[:2]]
-ROWS += [("switch from a stalled UART", stalled_switch, (1, 3)), ("switch from a stalled ACM line", stalled_switch, (2, 1))]
-ROWS += [("last frame before a port switch", last_frame, ("port 3", "link", "COM3 open")),
-         ("last frame before the exit", last_frame, ("exit", "ended", "0"))]
-ROWS += [(f"exit with a stalled line: {name}", exit_stalled, (com,)) for name, com in PORTS[:2]]
+# COM1 is the 8250 UART, COM2 the USB CDC-ACM adapter, COM3 the USB FTDI adapter.
+ROWS = [
+    ("start-up opens once", startup_opens_once, {}),
+    ("exact frames: 8250 UART", exact_frames, dict(com=1)),
+    ("exact frames: CDC-ACM", exact_frames, dict(com=2)),
+    ("exact frames: FTDI", exact_frames, dict(com=3)),
+    ("healthy flood: 8250 UART", healthy_flood, {}),
+    ("pulled out idle: CDC-ACM", pulled_out, dict(com=2, moving=False)),
+    ("pulled out while a slider moves: CDC-ACM", pulled_out, dict(com=2, moving=True)),
+    ("pulled out idle: FTDI", pulled_out, dict(com=3, moving=False)),
+    ("pulled out while a slider moves: FTDI", pulled_out, dict(com=3, moving=True)),
+    ("lamp off and on: 8250 UART", lamp_off_and_on, dict(com=1)),
+    ("lamp off and on: CDC-ACM", lamp_off_and_on, dict(com=2)),
+    ("lamp off and on: FTDI", lamp_off_and_on, dict(com=3)),
+    ("dead line: 8250 UART", dead_line, dict(com=1)),
+    ("dead line: CDC-ACM", dead_line, dict(com=2)),
+    ("switch from a stalled line: 8250 UART to FTDI", stalled_switch, dict(come=1, to=3)),
+    ("switch from a stalled line: CDC-ACM to 8250 UART", stalled_switch, dict(come=2, to=1)),
+    ("last frame before a port switch: 8250 UART", last_frame, dict(command="port 3", what="link", detail="COM3 open")),
+    ("last frame before the exit: 8250 UART", last_frame, dict(command="exit", what="ended", detail="0")),
+    ("exit with a stalled line: 8250 UART", exit_stalled, dict(com=1)),
+    ("exit with a stalled line: CDC-ACM", exit_stalled, dict(com=2)),
+]
 
 if __name__ == "__main__":
     rows = [row for row in ROWS if re.search((sys.argv[3:] or [""])[0], row[0])]
     g = Guest(sys.argv[2], sys.argv[1], "rig.stty=115200")
     failed = 0
     try:
-        for name, row, args in rows:
+        for name, row, fields in rows:
             # After an exit, the desk the guest starts again.
             g.wait("ready", start=max(i for i, e in enumerate(g.events) if e.what in ("start", "ended")), timeout=60)
             began = time.monotonic()
             try:
-                row(*args)
+                row(**fields)
                 print(f"PASS {name} ({time.monotonic() - began:.1f} s)", flush=True)
             except Exception:  # a check, or an answer that never came
                 failed += 1

@@ -36,13 +36,13 @@ test:
 	@cmake --build $(BUILD)-test -j$(JOBS)
 	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -j$(JOBS) -LE rig
 
-# The desk on the kernel's real serial drivers (8250 and ftdi_sio) in a QEMU guest of this
-# release's own kernel, unpacked once into $(BUILD)-test/guest; it shares make test's build.
+# The desk on the kernel's real serial drivers (8250, cdc_acm and ftdi_sio) in a QEMU guest of
+# this release's own kernel, unpacked once into $(BUILD)-test/guest; it shares make test's build.
 test-serial:
 	@bash scripts/install-deps.sh test rig
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
-	@cmake --build $(BUILD)-test -j$(JOBS) --target tst_serialrig
-	@bash tools/serialrig/guest.sh prepare $(BUILD)-test/guest
+	@cmake --build $(BUILD)-test -j$(JOBS) --target lumidesk-rigdesk
+	@bash tests/serial/guest.sh prepare $(BUILD)-test/guest
 	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -L rig
 
 # The whole suite under AddressSanitizer, UndefinedBehaviorSanitizer and LeakSanitizer.
@@ -95,7 +95,7 @@ bench:
 	@bash scripts/install-deps.sh xsession bench rig
 	@cmake -S . -B $(BUILD) $(USER_CMAKE) -DLUMIDESK_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
-	@bash tools/serialrig/guest.sh prepare $(BUILD)/guest
+	@bash tests/serial/guest.sh prepare $(BUILD)/guest
 	@bash scripts/bench.sh $(BUILD) bench/results.md
 
 # Pictures of a typical desk, the preset details dialog and the help window, for docs/.

@@ -6,4 +6,4 @@ build=${1:-build}
 out=${2:-bench/results.md}
 tests/desktop/xsession.sh 1800x1000 "$build/bench/lumidesk-bench" "$out"
 # The serial figures from the rig's guest, whose kernel make bench unpacked into $build/guest.
-"$build/bench/lumidesk-serialbench" "$build/guest" "$out"
+/usr/bin/python3 bench/serialbench.py "$build/tests/lumidesk-rigdesk" "$build/guest" "$out"

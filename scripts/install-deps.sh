@@ -42,11 +42,33 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+# apt-get waits for dpkg's lock when asked to (DPkg::Lock::Timeout), but fails at once on the
+# locks of the package lists and of the downloaded packages: while another apt-get, dpkg or an
+# unattended upgrade holds any of apt's locks, wait for it, up to five minutes.
+wait_for_apt() {
+    local inodes holder i
+    inodes=" $(stat -c %i /var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock \
+        /var/cache/apt/archives/lock 2>/dev/null | tr '\n' ' ' || true)"
+    for ((i = 0; i < 300; i++)); do
+        # /proc/locks: "1: POSIX ADVISORY WRITE PID MAJOR:MINOR:INODE START END"
+        holder=$(awk -v inodes="$inodes" '$2 == "POSIX" { split($6, at, ":") }
+            $2 == "POSIX" && index(inodes, " " at[3] " ") { print $5; exit }' /proc/locks)
+        [ -n "$holder" ] || return 0
+        [ "$i" -gt 0 ] || echo "Waiting for $(cat "/proc/$holder/comm" 2>/dev/null) (process $holder)" \
+            "to release apt's lock, up to five minutes"
+        sleep 1
+    done
+}
+apt_get() {
+    wait_for_apt
+    $sudo apt-get -o DPkg::Lock::Timeout=300 "$@"
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update
-    $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+    apt_get update
+    apt_get install -y --no-install-recommends "${missing[@]}"
 fi
 
 # locale -a spells "de_DE.UTF-8" as "de_DE.utf8".

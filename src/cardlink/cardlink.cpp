@@ -11,29 +11,25 @@
 
 namespace {
 
-// While the program ends, only the link's own work runs: the desk's timers, queued calls and
-// input go unheard, so that nothing of it acts and no box opens. Sockets are still read, so
-// that none of them stays ready and wakes the loop again and again.
-class OwnWorkOnly : public QObject
+// While the program ends, no window and nothing that belongs to one acts: their timers, queued
+// calls and input go unheard, so that no box opens and no control sends. Sockets are still
+// read, so that none of them stays ready and wakes the loop again and again.
+class WindowsAtRest : public QObject
 {
 public:
-    explicit OwnWorkOnly(QObject *owner) : m_owner(owner)
-    {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
+    WindowsAtRest() { QCoreApplication::instance()->installEventFilter(this); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
+        if (event->type() == QEvent::SockAct || event->type() == QEvent::SockClose)
+            return false;
         for (QObject *o = watched; o; o = o->parent()) {
-            if (o == m_owner)
-                return false;
+            if (o->isWidgetType())
+                return true;
         }
-        return event->type() != QEvent::SockAct && event->type() != QEvent::SockClose;
+        return false;
     }
-
-private:
-    QObject *m_owner;
 };
 
 } // namespace
@@ -211,7 +207,7 @@ void CardLink::release()
         drain->finishBy(end);
     }
     if (busy()) {
-        const OwnWorkOnly gate(this);
+        const WindowsAtRest rest;
         draining.exec();
     }
     // A close that is still under way by now waits in the kernel for a line that takes

@@ -38,7 +38,7 @@ public:
     OpenOutcome setPortOpen(bool open);
     // The program is ending and its windows have gone: closes the port, and returns once what
     // the link still holds has gone out or been given up, within the stall window. Meanwhile
-    // only the link's own work runs, since nothing of the desk may act any more.
+    // nothing that belongs to a window runs, since nothing of the desk may act any more.
     void release();
 
     // Sends one change: the channel byte, then the value byte. Both texts are converted

@@ -2,6 +2,9 @@
 #include "accessibletextbox.h"
 
 #include <QLineEdit>
+#include <QTextLayout>
+#include <algorithm>
+#include <ranges>
 
 namespace {
 
@@ -46,12 +49,23 @@ QAccessible::State AccessibleTextBox::state() const
     s.editable = !box()->isReadOnly();
     s.readOnly = box()->isReadOnly();
     s.selectableText = true;
+    s.passwordEdit = hidden(); // a screen reader then echoes no key typed into it
     return s;
+}
+
+bool AccessibleTextBox::hidden() const
+{
+    return box()->echoMode() != QLineEdit::Normal;
 }
 
 QString AccessibleTextBox::text(QAccessible::Text t) const
 {
-    return t == QAccessible::Value ? box()->text() : QAccessibleWidget::text(t);
+    if (t != QAccessible::Value)
+        return QAccessibleWidget::text(t);
+    // A password is told as long as it is, in stars; a box that shows nothing tells nothing.
+    if (box()->echoMode() == QLineEdit::NoEcho)
+        return {};
+    return hidden() ? QString(box()->text().size(), u'*') : box()->text();
 }
 
 void AccessibleTextBox::selection(int selectionIndex, int *startOffset, int *endOffset) const
@@ -71,14 +85,17 @@ void AccessibleTextBox::addSelection(int startOffset, int endOffset)
     setSelection(0, startOffset, endOffset);
 }
 
-void AccessibleTextBox::removeSelection(int)
+// A line edit has one selection, number 0.
+void AccessibleTextBox::removeSelection(int selectionIndex)
 {
-    box()->deselect();
+    if (selectionIndex == 0)
+        box()->deselect();
 }
 
-void AccessibleTextBox::setSelection(int, int startOffset, int endOffset)
+void AccessibleTextBox::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
-    box()->setSelection(startOffset, endOffset - startOffset);
+    if (selectionIndex == 0)
+        box()->setSelection(startOffset, endOffset - startOffset);
 }
 
 int AccessibleTextBox::cursorPosition() const
@@ -93,6 +110,9 @@ void AccessibleTextBox::setCursorPosition(int position)
 
 QString AccessibleTextBox::text(int startOffset, int endOffset) const
 {
+    // Every other reading of the text (at an offset, of a run, of the selection) comes here.
+    if (startOffset > endOffset || hidden())
+        return {};
     return box()->text().mid(startOffset, endOffset - startOffset);
 }
 
@@ -103,18 +123,32 @@ int AccessibleTextBox::characterCount() const
 
 QRect AccessibleTextBox::characterRect(int offset) const
 {
-    // A line edit tells only which position is nearest a point: the character begins where
-    // its position is nearest, and is as wide as the font draws it.
-    const QString character = text(offset, offset + 1);
-    if (character.isEmpty())
+    if (text(offset, offset + 1).isEmpty())
         return {};
+    // The box lays its text out in one line as this one is, but tells where that line lies
+    // (its frame, margins and scrolling) only through the position nearest a point: the first
+    // point nearer the second position than the first is as far into the box as into the line.
+    QTextLayout layout(box()->displayText(), box()->font());
+    QTextOption option;
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    option.setTextDirection(box()->layoutDirection());
+    layout.setTextOption(option);
+    layout.beginLayout();
+    const QTextLine line = layout.createLine();
+    layout.endLayout();
+    const int span = box()->width() + int(line.naturalTextWidth()) + 1;
+    const auto firstPast = [span](auto positionAt) {
+        const auto xs = std::views::iota(-span, span);
+        return *std::ranges::partition_point(xs, [&](int x) { return positionAt(x) == 0; });
+    };
     const int middle = box()->height() / 2;
-    int x = 0;
-    while (x < box()->width() && box()->cursorPositionAt(QPoint(x, middle)) < offset)
-        ++x;
-    const QFontMetrics metrics(box()->font());
-    const QRect rect(x, middle - metrics.height() / 2, metrics.horizontalAdvance(character),
-                     metrics.height());
+    const auto inBox = [&](int x) { return box()->cursorPositionAt({ x, middle }); };
+    const auto inLine = [&line](int x) { return line.xToCursor(x); };
+    const int lineLeft = firstPast(inBox) - firstPast(inLine);
+    const int left = lineLeft + qRound(line.cursorToX(offset));
+    const int height = QFontMetrics(box()->font()).height();
+    const QRect rect(left, middle - height / 2,
+                     lineLeft + qRound(line.cursorToX(offset + 1)) - left, height);
     return rect.translated(box()->mapToGlobal(QPoint(0, 0)));
 }
 

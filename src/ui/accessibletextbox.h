@@ -1,7 +1,8 @@
 // What assistive technology is told of the desk's text boxes: Qt's own account of a line
-// edit, except that each run of text attributes covers the whole text. Qt reports an empty
-// run at each offset (start = end = offset), which Orca 43 (Debian 12) merges into runs that end
-// one character early, and so reads "255" as "25" and "Ch: 12" as "Ch: 1".
+// edit, a password's text never told, except that each character's place is where the box draws
+// it and each run of text attributes covers the whole text. Qt reports an empty run at each
+// offset (start = end = offset), which Orca 43 (Debian 12) merges into runs that end one
+// character early, and so reads "255" as "25" and "Ch: 12" as "Ch: 1".
 #pragma once
 
 #include <QAccessibleWidget>
@@ -43,4 +44,6 @@ public:
 
 private:
     QLineEdit *box() const;
+    // Whether the box keeps its text from the screen (a password, or no echo at all).
+    bool hidden() const;
 };

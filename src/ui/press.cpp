@@ -28,7 +28,10 @@ public:
     {
         m_wait.setSingleShot(true);
         m_wait.setInterval(kRepeatPairMs);
-        connect(&m_wait, &QTimer::timeout, this, [this] { click(m_clicking); });
+        connect(&m_wait, &QTimer::timeout, this, [this] {
+            if (m_clicking && m_clicking->isVisible()) // not one put away meanwhile
+                click(m_clicking);
+        });
         QCoreApplication::instance()->installEventFilter(this);
     }
 

@@ -48,10 +48,16 @@ private slots:
         // The channel, the level, and "closed" for a closed port or "pulled" for a pulled card.
         using O = CardLink::SendOutcome;
         // clang-format off
-        addRows<Refused>({ {"level abc", {"5", "abc"}, O::BadValue}, {"level 300", {"5", "300"}, O::BadValue},
-            {"level empty", {"5", ""}, O::BadValue}, {"channel 256", {"256", "10"}, O::BadChannel},
-            {"both bad", {"x", "y"}, O::BadChannel}, {"closed", {"5", "10", "closed"}, O::PortClosed},
-            {"closed, bad level", {"5", "abc", "closed"}, O::PortClosed}, {"card pulled", {"5", "10", "pulled"}, O::LineLost} });
+        addRows<Refused>({
+            {"level abc", {"5", "abc"}, O::BadValue},
+            {"level 300", {"5", "300"}, O::BadValue},
+            {"level empty", {"5", ""}, O::BadValue},
+            {"channel 256", {"256", "10"}, O::BadChannel},
+            {"both bad", {"x", "y"}, O::BadChannel},
+            {"closed", {"5", "10", "closed"}, O::PortClosed},
+            {"closed, bad level", {"5", "abc", "closed"}, O::PortClosed},
+            {"card pulled", {"5", "10", "pulled"}, O::LineLost},
+        });
         // clang-format on
     }
 

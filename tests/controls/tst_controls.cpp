@@ -1,8 +1,9 @@
 // The control windows as the operator meets them: the New questions, placement and the window
 // list, preset windows and their dialog, the slider under mouse, keys, wheel and screen reader,
-// and its pacing.
+// and its pacing; and what a screen reader is told of a text box.
 #include "controls/framepacer.h"
 #include "support/desk.h"
+#include "ui/accessibletextbox.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int kHigher = -2, kLower = -3; // a drag moves the level by an amount the style decides
+constexpr int kHigher = -2; // a drag raises the level by an amount the style decides
 
 const auto windowOf = [](QWidget *c) { return qobject_cast<QMdiSubWindow *>(c->parentWidget()); };
 
@@ -47,10 +48,12 @@ struct Input
     int before, after;
 };
 
+// How the buttons are pressed: a click, or a screen reader's Press. Enter and Space press a
+// preset button and Close in the held-key rows of the main frame's test.
 struct Press
 {
     const char *name;
-    enum { Click, Enter, Space, Assistive } how;
+    bool assistive;
     bool comma = false; // a desk whose locale writes 127,5
 };
 
@@ -80,6 +83,25 @@ struct Pacing
 {
     const char *name;
     QList<QPair<int, int>> moves, frames; // (ms, level): the slider's moves, the frames sent
+};
+
+// What a screen reader reads of a box holding "Ch: 12", or does to it.
+struct Reading
+{
+    const char *name;
+    QLineEdit::EchoMode echo;
+    enum {
+        Value,
+        Backwards,
+        Selected,
+        Run,
+        AtOffset,
+        Password,
+        SetSecond,
+        RemoveSecond,
+        Places
+    } ask;
+    QString heard = {}; // the text read, or the box's selection after the deed
 };
 
 struct Question
@@ -143,8 +165,11 @@ private slots:
     void presets_data()
     {
         // clang-format off
-        addRows<Press>({{"click", Press::Click}, {"Enter", Press::Enter}, {"Space", Press::Space},
-                        {"screen reader's Press", Press::Assistive}, {"click, comma-decimal locale", Press::Click, true}});
+        addRows<Press>({
+            {"click", false},
+            {"screen reader's Press", true},
+            {"click, comma-decimal locale", false, true},
+        });
         // clang-format on
     }
 
@@ -186,15 +211,11 @@ private slots:
         QWidget *first = desk.add(ControlRegistry::Preset, 0);
         QWidget *second = desk.add(ControlRegistry::Preset, 0);
         const auto press = [&row](QWidget *button) {
-            if (row.how == Press::Click) {
+            if (!row.assistive)
                 click(button);
-            } else if (row.how == Press::Assistive) {
+            else
                 QAccessible::queryAccessibleInterface(button)->actionInterface()->doAction(
                         QAccessibleActionInterface::pressAction());
-            } else {
-                button->setFocus();
-                QTest::keyClick(button, row.how == Press::Enter ? Qt::Key_Return : Qt::Key_Space);
-            }
         };
         for (int again = 0; again < 2; ++again) {
             press(part(first, "cmdPresets3"));
@@ -284,16 +305,21 @@ private slots:
         using S = QStyle;
         // clang-format off
         addRows<Input>({
-            {"arrow up", Input::Part, S::SC_ScrollBarSubLine, 100, 101}, {"arrow down", Input::Part, S::SC_ScrollBarAddLine, 100, 99},
-            {"trough above", Input::Part, S::SC_ScrollBarSubPage, 100, 101}, {"trough below", Input::Part, S::SC_ScrollBarAddPage, 100, 99},
-            {"arrow up at the top", Input::Part, S::SC_ScrollBarSubLine, 255, 255}, {"arrow down at the bottom", Input::Part, S::SC_ScrollBarAddLine, 0, 0},
-            {"drag up", Input::Drag, -60, 100, kHigher}, {"drag down", Input::Drag, 60, 100, kLower},
-            {"Up", Input::Key, Qt::Key_Up, 100, 101}, {"Down", Input::Key, Qt::Key_Down, 100, 99}, {"PageUp", Input::Key, Qt::Key_PageUp, 100, 101},
-            {"PageDown", Input::Key, Qt::Key_PageDown, 100, 99}, {"Home", Input::Key, Qt::Key_Home, 100, 255}, {"End", Input::Key, Qt::Key_End, 100, 0},
-            {"wheel up", Input::Wheel, 120, 100, 101}, {"wheel down", Input::Wheel, -120, 100, 99}, {"wheel on Close", Input::WheelOnClose, 120, 100, 101},
+            {"arrow up", Input::Part, S::SC_ScrollBarSubLine, 100, 101},
+            {"trough below", Input::Part, S::SC_ScrollBarAddPage, 100, 99},
+            {"arrow up at the top", Input::Part, S::SC_ScrollBarSubLine, 255, 255},
+            {"drag up", Input::Drag, -60, 100, kHigher},
+            {"Up", Input::Key, Qt::Key_Up, 100, 101},
+            {"Home", Input::Key, Qt::Key_Home, 100, 255},
+            {"End", Input::Key, Qt::Key_End, 100, 0},
+            {"wheel up", Input::Wheel, 120, 100, 101},
+            {"wheel on Close", Input::WheelOnClose, 120, 100, 101},
             // As a screen reader drives it: the level, not the scroll bar's raw value.
-            {"Increase", Input::Increase, 0, 100, 101}, {"Decrease", Input::Decrease, 0, 100, 99}, {"Increase at the top", Input::Increase, 0, 255, 255},
-            {"value 200", Input::SetValue, 200, 100, 200}, {"value 3", Input::SetValue, 3, 100, 3}, {"value 300 stops at the top", Input::SetValue, 300, 100, 255},
+            {"Increase", Input::Increase, 0, 100, 101},
+            {"Decrease", Input::Decrease, 0, 100, 99},
+            {"Increase at the top", Input::Increase, 0, 255, 255},
+            {"value 200", Input::SetValue, 200, 100, 200},
+            {"value 300 stops at the top", Input::SetValue, 300, 100, 255},
         });
         // clang-format on
     }
@@ -338,17 +364,88 @@ private slots:
                               {}, Qt::NoScrollPhase, false);
             QApplication::sendEvent(target, &wheel);
         }
-        if (row.after >= 0) {
+        if (row.after == kHigher)
+            QTRY_VERIFY(label->text().toInt() > row.before);
+        else
             QTRY_COMPARE(label->text(), QString::number(row.after));
-        } else {
-            QTRY_VERIFY(label->text() != QString::number(row.before));
-            QCOMPARE(label->text().toInt() > row.before, row.after == kHigher);
-        }
         QCOMPARE(level->valueInterface()->currentValue().toString(), label->text());
         // The last frame on the wire is what the label shows, on this slider's channel.
         const bool moved = label->text() != QString::number(row.before);
         const QByteArray frames = desk.wire(1, 2, moved ? 2000 : 200);
         QCOMPARE(frames.right(2).toHex(), moved ? frame(9, label->text().toInt()).toHex() : "");
+    }
+
+    void textBox_data()
+    {
+        using E = QLineEdit;
+        using R = Reading;
+        // clang-format off
+        addRows<Reading>({
+            {.name = "a range that ends before it starts", .echo = E::Normal, .ask = R::Backwards},
+            {.name = "a password's value, as stars", .echo = E::Password, .ask = R::Value, .heard = "******"},
+            {.name = "a box that echoes nothing, no value", .echo = E::NoEcho, .ask = R::Value},
+            {.name = "a password's selected text", .echo = E::PasswordEchoOnEdit, .ask = R::Selected},
+            {.name = "a password's run of attributes", .echo = E::Password, .ask = R::Run},
+            {.name = "a password's character at an offset", .echo = E::Password, .ask = R::AtOffset},
+            {.name = "a password box is one", .echo = E::Password, .ask = R::Password, .heard = "password"},
+            {.name = "no second selection to set", .echo = E::Normal, .ask = R::SetSecond},
+            {.name = "no second selection to remove", .echo = E::Normal, .ask = R::RemoveSecond, .heard = "Ch: 12"},
+            {.name = "each character where the box highlights it", .echo = E::Normal, .ask = R::Places},
+        });
+        // clang-format on
+    }
+
+    void textBox()
+    {
+        QFETCH(Reading, row);
+        AccessibleTextBox::install();
+        QLineEdit box("Ch: 12");
+        box.setEchoMode(row.echo);
+        box.resize(200, 30);
+        QAccessibleInterface *told = QAccessible::queryAccessibleInterface(&box);
+        QAccessibleTextInterface *text = told->textInterface();
+        int start = 0, end = 0;
+        const QString heard = [&]() -> QString {
+            switch (row.ask) {
+            case Reading::Value:
+                return told->text(QAccessible::Value);
+            case Reading::Backwards:
+                return text->text(4, 1);
+            case Reading::Selected:
+                box.selectAll();
+                text->selection(0, &start, &end);
+                return text->text(start, end);
+            case Reading::Run:
+                return readAsOneRun(&box);
+            case Reading::AtOffset:
+                return text->textAtOffset(1, QAccessible::CharBoundary, &start, &end);
+            case Reading::Password:
+                return told->state().passwordEdit ? "password" : "text";
+            case Reading::SetSecond:
+                text->setSelection(1, 0, 3);
+                return box.selectedText();
+            case Reading::RemoveSecond:
+                box.selectAll();
+                text->removeSelection(1);
+                return box.selectedText();
+            default: // the places, below
+                return {};
+            }
+        }();
+        const QImage plain = box.grab().toImage();
+        for (int i = 0; row.ask == Reading::Places && i < 6; ++i) {
+            box.setSelection(i, 1);
+            const QImage lit = box.grab().toImage();
+            int first = lit.width(), last = -1; // the columns the highlight changed
+            for (int x = 0; x < lit.width(); ++x) {
+                for (int y = 0; y < lit.height(); ++y)
+                    if (lit.pixel(x, y) != plain.pixel(x, y))
+                        std::tie(first, last) = std::tuple(std::min(first, x), x);
+            }
+            const QRect place = text->characterRect(i).translated(-box.mapToGlobal(QPoint()));
+            QVERIFY(qAbs(place.left() - first) <= 1 && qAbs(place.right() - last) <= 1);
+        }
+        QCOMPARE(heard, row.heard);
     }
 
     void pacing_data()

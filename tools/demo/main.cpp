@@ -55,7 +55,12 @@ int main(int argc, char *argv[])
     MDIForm1 &frame = *desk;
     std::unique_ptr<CardMonitor> monitor;
     if (options.monitor) {
-        monitor = std::make_unique<CardMonitor>(rig, frame.MSComm1());
+        // A window of the frame's own, which window managers and compositors keep above the frame
+        // (KWin and mutter put an unrelated window behind the frame after the first box). Beside
+        // the frame where a program may place its windows (X11); on Wayland the compositor places
+        // it. weston gives the keyboard to a window's newest child instead of the window, so
+        // there the frame takes keys only while the monitor is closed.
+        monitor = std::make_unique<CardMonitor>(rig, frame.MSComm1(), &frame);
         monitor->move(frame.frameGeometry().topRight() + QPoint(12, 0));
         monitor->show();
     }

@@ -7,5 +7,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     RigDesk desk;
-    return desk.start(app) ? app.exec() : 1;
+    if (!desk.start(app))
+        return 1;
+    // However the program ends, the rig hears how late its event loop ran on the way out.
+    desk.endProgram(app.exec());
 }

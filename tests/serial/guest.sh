@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# A small virtual machine on this release's own kernel, with a 16550 UART and a USB FTDI
-# adapter wired to sockets, so that a program built here runs on the kernel's real serial
-# drivers (8250, ftdi_sio). The guest shares this machine's /usr read-only and no device of it.
+# A small virtual machine on this release's own kernel, with a 16550 UART, a USB FTDI adapter
+# and a USB CDC-ACM adapter wired to sockets, so that a program built here runs on the kernel's
+# real serial drivers (8250, ftdi_sio, cdc_acm). The guest shares this machine's /usr read-only
+# and no device of it.
 #   guest.sh prepare CACHE                   unpacks the kernel package into CACHE, once
-#   guest.sh boot CACHE DIR PROGRAM [ARG...] runs PROGRAM in a guest; DIR gets the sockets
+#   guest.sh boot CACHE DIR PROGRAM [ARG...] runs PROGRAM in a guest, again each time it ends;
+#                                            DIR gets the sockets
 # In the guest, as on a PC, the 8250 driver registers ttyS0 to ttyS3 and only ttyS0 has a UART
-# behind it; the adapter is ttyUSB0: the desk's own port list makes them COM1 and COM2. The console is a virtio console (DIR/console), the
-# adapter's far end DIR/usb, the UART's DIR/uart, QEMU's monitor DIR/monitor; QEMU traces
-# every write to the UART's registers on its standard error. ARGs go to the kernel's command
-# line: rig.stty=SETTINGS sets ttyS0 before PROGRAM starts.
+# behind it; the USB adapters are ttyACM0 and ttyUSB0, with their vendor ids where udev keeps
+# them: the desk's own port list makes them COM1, COM2 and COM3. The console is a virtio console
+# (DIR/console), the UART's far end DIR/uart, the FTDI adapter's DIR/usb, QEMU's monitor
+# DIR/monitor; QEMU traces every write to the UART's registers on its standard error. The ACM
+# adapter is a USB gadget on the guest's dummy host controller: its far end, ttyGS0, is carried
+# to DIR/acm, which also takes one command a line: pull, plug, stop (the card stops reading),
+# go. ARGs go to the kernel's command line: rig.stty=SETTINGS sets ttyS0 each time before
+# PROGRAM starts. The guest tells "EV ended STATUS" on the console when PROGRAM has ended.
 set -euo pipefail
 export LC_ALL=C
 
@@ -56,7 +62,8 @@ initramfs() {
     [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
     cp "$program" "$init/program"
     # The modules the guest needs, dependencies first, in the order they load.
-    for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio; do
+    for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio dummy_hcd configfs \
+        usb_f_acm cdc_acm; do
         modprobe -d "$cache/root" -S "$version" --show-depends "$m"
     done | awk '$1 == "insmod" && !seen[$2]++ {print $2}' | while read -r m; do
         name=$(basename "$m")
@@ -77,25 +84,59 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
-while read -r m; do insmod "/mod/$m"; done </mod/order
+# Vendor ids, which Qt reads from udev's records, kept as udev keeps them; mdev is the guest's udev.
+mkdir -p /run/udev/data
+echo 'tty(ACM|USB)[0-9]+ 0:0 660 *f=/run/udev/data/c$MAJOR:$MINOR d=/sys$DEVPATH; rm -f $f;
+    [ $ACTION = remove ] || { until [ -e $d/idVendor ]; do d=${d%/*}; done; echo E:ID_VENDOR_ID=$(cat $d/idVendor) >$f; }' |
+    tr -d '\n' >/etc/mdev.conf
+mdev -d
+while read -r m; do
+    # The gadget's host controller at full speed, as real adapters are.
+    [ "$m" = dummy_hcd.ko ] && a=is_high_speed=0 || a=
+    insmod "/mod/$m" $a
+done </mod/order
 mount -t 9p -o trans=virtio,version=9p2000.L,ro,cache=loose,msize=262144 usr /usr
-n=0
-while [ ! -e /dev/ttyUSB0 ] || [ ! -e /dev/hvc0 ]; do
-    n=$((n + 1)); [ $n -lt 200 ] || break
-    sleep 0.05
-done
+mount -t configfs configfs /sys/kernel/config
+g=/sys/kernel/config/usb_gadget/card
+mkdir -p $g/functions/acm.usb0 $g/configs/c.1
+echo 0x16c0 >$g/idVendor
+echo 0x05e1 >$g/idProduct
+ln -s $g/functions/acm.usb0 $g/configs/c.1/
+# The card's end is no port of the guest's desk: gone from the guest's view of the devices.
+mount -t tmpfs hidden /sys/devices/virtual/tty/ttyGS0
+wait_for() {
+    n=0
+    until ls "$@" >/dev/null 2>&1 || [ $((n += 1)) -gt 200 ]; do sleep 0.05; done
+}
+wait_for /dev/hvc0 /dev/vport*p1
+exec 4<>"$(ls /dev/vport*p1)"
+# Plugged, the card's end is opened raw (it opens cooked and echoing) and carried to DIR/acm.
+plug() {
+    ls /sys/class/udc >$g/UDC
+    (stty raw -echo && exec cat) </dev/ttyGS0 >&4 &
+    card=$!
+}
+plug
+wait_for /dev/ttyUSB0 /dev/ttyACM0 /run/udev/data/c188:0 /run/udev/data/c166:0
+while read -r c <&4; do
+    case $c in
+    pull) echo >$g/UDC ;;
+    plug) plug ;;
+    stop) kill -STOP $card ;;
+    go) kill -CONT $card ;;
+    esac
+done &
 # The program's commands are lines longer than a terminal's line editing takes.
 exec 0<>/dev/hvc0 1>&0 2>&0
 stty raw -echo
 mkdir -m 700 /tmp/run
-for arg in $(cat /proc/cmdline); do
-    case "$arg" in rig.stty=*) stty -F /dev/ttyS0 $(echo "${arg#rig.stty=}" | tr , ' ') ;; esac
+while :; do
+    for arg in $(cat /proc/cmdline); do
+        case "$arg" in rig.stty=*) stty -F /dev/ttyS0 $(echo "${arg#rig.stty=}" | tr , ' ') ;; esac
+    done
+    LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
+    echo "EV ended $?"
 done
-LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
-echo "program ended: $?"
-# A while for this machine to read what is still on its way, then the guest ends.
-sleep 10
-poweroff -f
 INIT
     chmod +x "$init/init"
     (cd "$init" && find . | cpio -o -H newc --quiet) | gzip -1 >"$out"
@@ -106,7 +147,7 @@ boot() {
     local cache=$1 dir=$2 program=$3
     shift 3
     initramfs "$cache" "$program" "$dir/initramfs.gz"
-    rm -f "$dir"/{console,uart,usb,monitor}
+    rm -f "$dir"/{console,uart,usb,acm,monitor}
     # TCG on two processors; each socket waits for its reader before the guest starts, as
     # QEMU drops what the guest writes to a socket nobody holds.
     exec qemu-system-x86_64 -accel tcg -machine pc -smp 2 -m 128 -nodefaults -no-user-config \
@@ -118,6 +159,7 @@ boot() {
         -device isa-serial,index=0,chardev=card \
         -chardev socket,id=adaptercard,path="$dir/usb",server=on,wait=on \
         -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=adaptercard,bus=xhci.0 \
+        -chardev socket,id=acm,path="$dir/acm",server=on,wait=on -device virtserialport,chardev=acm \
         -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \
         -monitor unix:"$dir/monitor",server=on,wait=off \
         -trace serial_write

@@ -1,6 +1,6 @@
 // The desk inside the rig's guest: the real main frame on the guest's own serial ports,
 // driven by one command a line on standard input, telling on standard output what the
-// operator would see as "EV <ms since start> <what> <detail>".
+// operator would see as "EV <what> <detail>".
 #include "rigdesk.h"
 
 #include "app/deskstart.h"
@@ -14,12 +14,13 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QSerialPort>
+#include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 RigDesk::RigDesk()
 {
     m_clock.start();
-    m_dialogs.tell = [this](const QByteArray &what, const QString &detail) { tell(what, detail); };
     connect(&m_input, &QSocketNotifier::activated, this, &RigDesk::readCommands);
     m_ticker.setTimerType(Qt::PreciseTimer);
     connect(&m_ticker, &QTimer::timeout, this, &RigDesk::tick);
@@ -33,9 +34,10 @@ RigDesk::~RigDesk() = default;
 bool RigDesk::start(QApplication &app)
 {
     tell("start");
-    m_frame = DeskStart::open(app, m_dialogs, systemPortMap());
+    m_frame = DeskStart::open(app, *this, systemPortMap());
     if (!m_frame)
         return false;
+    m_frame->installEventFilter(this);
     for (const char *lamp : { "imgConnection_Status0", "imgConnection_Status1" })
         m_frame->findChild<QWidget *>(lamp)->installEventFilter(this);
     connect(&m_frame->MSComm1(), &CardLink::stateChanged, this, &RigDesk::followLink);
@@ -49,13 +51,29 @@ bool RigDesk::start(QApplication &app)
 
 void RigDesk::tell(const QByteArray &what, const QString &detail)
 {
-    std::printf("EV %lld %s %s\n", m_clock.elapsed(), what.constData(), qPrintable(detail));
+    std::printf("EV %s %s\n", what.constData(), qPrintable(detail));
     std::fflush(stdout);
+}
+
+void RigDesk::message(Icon icon, const QString &title, const QString &text, const QString &detail)
+{
+    ScriptedDialogs::message(icon, title, text, detail);
+    tell("box", text);
+}
+
+// The longest the event loop was blocked since it was last asked, up to the very end.
+void RigDesk::endProgram(int exitCode)
+{
+    tellLate();
+    std::_Exit(exitCode);
 }
 
 bool RigDesk::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show)
+    // The frame is the last window: hidden, the operator sees the program gone.
+    if (watched == m_frame.get() && event->type() == QEvent::Hide)
+        tell("hidden");
+    else if (watched != m_frame.get() && event->type() == QEvent::Show)
         tell("lamp", watched->objectName().endsWith(u'1') ? "lit" : "unlit");
     return false;
 }
@@ -63,11 +81,20 @@ bool RigDesk::eventFilter(QObject *watched, QEvent *event)
 void RigDesk::followLink()
 {
     const CardLink &link = m_frame->MSComm1();
+    // The port in use is the link's own; a closing one belongs to its drain.
+    auto *port = link.findChild<QSerialPort *>(QString(), Qt::FindDirectChildrenOnly);
     tell("link",
-         QStringLiteral("COM%1 %2").arg(link.commPort()).arg(link.portOpen() ? "open" : "closed"));
+         QStringLiteral("COM%1 %2 %3")
+                 .arg(link.commPort())
+                 .arg(link.portOpen() ? "open" : "closed", port->portName()));
     // The driver's silences: how long bytes waited with none taken, on the port in use.
-    for (QSerialPort *port : link.findChildren<QSerialPort *>(Qt::FindDirectChildrenOnly))
-        connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
+    connect(port, &QSerialPort::bytesWritten, this, &RigDesk::taken, Qt::UniqueConnection);
+}
+
+void RigDesk::tellLate()
+{
+    tick(); // a block that has just ended counts here, though no tick has come since
+    tell("late", QString::number(std::exchange(m_worstLate, 0)));
 }
 
 void RigDesk::tick()
@@ -102,7 +129,8 @@ void RigDesk::readCommands()
     }
 }
 
-// send CH V [CH V ...] | slider CH | drag CH | still | port N | lamp | exit | late | silence | ping
+// send CH V [CH V ...] | drag CH (a new slider, moved) | still | port N | lamp | exit | late |
+// silence
 void RigDesk::run(const QList<QByteArray> &words)
 {
     const QByteArray &verb = words.first();
@@ -111,15 +139,13 @@ void RigDesk::run(const QList<QByteArray> &words)
         for (qsizetype i = 1; i + 1 < words.size(); i += 2)
             m_frame->SendChannelFrame(QString::fromLatin1(words[i]),
                                       QString::fromLatin1(words[i + 1]));
-    } else if (verb == "slider") {
-        m_dialogs.inputAnswers = { QString::number(n), QStringLiteral("Ch %1").arg(n) };
+    } else if (verb == "drag") {
+        inputAnswers = { QString::number(n), QStringLiteral("Ch %1").arg(n) };
         m_frame->findChild<QAction *>("mnuNew_Slider")->trigger();
         QCoreApplication::sendPostedEvents(m_frame.get(), QEvent::MetaCall); // the queued command
-        m_sliders[n] =
+        m_dragged =
                 m_frame->findChild<ControlRegistry *>()->forms().last()->findChild<QScrollBar *>(
                         "vscSlide");
-    } else if (verb == "drag") {
-        m_dragged = m_sliders.value(n);
         m_drag.start(5);
     } else if (verb == "still") {
         m_drag.stop();
@@ -132,13 +158,8 @@ void RigDesk::run(const QList<QByteArray> &words)
     } else if (verb == "exit") {
         m_frame->close();
     } else if (verb == "late") {
-        tick(); // a block that has just ended counts here, though no tick has come since
-        tell("late", QString::number(std::exchange(m_worstLate, 0)));
+        tellLate();
     } else if (verb == "silence") {
         tell("silence", QString::number(std::exchange(m_worstSilence, 0)));
-    } else if (verb == "ping") {
-        tell("pong");
-    } else {
-        tell("unknown", QString::fromLatin1(verb));
     }
 }

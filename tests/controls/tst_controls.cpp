@@ -198,6 +198,8 @@ private slots:
                 value->setText(typed(10 * i + showing));
             }
             QCOMPARE(readAsOneRun(part(&rows, "Preset_Value9")), typed(90 + showing));
+            if (showing)
+                part<QLineEdit>(&rows, "Preset_Value8")->setText("300");
             QTest::keyClicks(part(&rows, "Preset_Name4"), "&Full wash"); // seven characters at most
             for (const auto key : { Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter })
                 QTest::keyClick(part(&rows, "Preset_Name4"), key);
@@ -225,6 +227,11 @@ private slots:
         setlocale(LC_ALL, "C");
         QLocale::setDefault(QLocale::c());
         QCOMPARE(desk.wire(1).toHex(), QByteArray("085b"));
+        // A level that is no byte is said, and nothing goes, not even the channel.
+        press(part(second, "cmdPresets8"));
+        QTRY_COMPARE(desk.dialogs.messages().value(0).text,
+                     "The level \"300\" cannot be sent: it must be a number from 0 to 255.");
+        QCOMPARE(desk.wire(1, 2, 200).toHex(), QByteArray());
         QAccessibleInterface *nine =
                 QAccessible::queryAccessibleInterface(part(second, "cmdPresets9"));
         QCOMPARE(nine->text(QAccessible::Description), "level " + typed(91)); // on no screen

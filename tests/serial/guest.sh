@@ -9,47 +9,34 @@
 # behind it, at 115200 baud when PROGRAM starts; the USB adapters are ttyACM0 and ttyUSB0, with
 # their vendor ids where udev keeps them: the desk's own port list makes them COM1, COM2 and
 # COM3. DIR is the guest's /rig, read-write and uncached, where QEMU traces every write to the
-# UART's registers (trace); PROGRAM's arguments are in DIR/args, its status goes to DIR/status
-# and its output to the console, QEMU's standard output. QEMU connects to sockets in DIR: the
-# UART's far end (uart.socket), the FTDI adapter's (usb.socket) and its monitor
-# (monitor.socket). The ACM adapter is a USB gadget on the guest's dummy host controller, whose
-# card's end, ttyGS0, PROGRAM reads itself, and plugs and pulls by the gadget's UDC file.
+# UART's registers (trace); PROGRAM's status goes to DIR/status and its output to the console,
+# QEMU's standard output. QEMU connects to sockets in DIR: the UART's far end (uart.socket), the
+# FTDI adapter's (usb.socket) and its monitor (monitor.socket). The ACM adapter is a USB gadget
+# on the guest's dummy host controller, which PROGRAM plugs in and pulls out by the gadget's UDC
+# file; it reads the card's end, ttyGS0.
 set -euo pipefail
 export LC_ALL=C
 
 prepare() {
-    local cache=$1
-    [ -e "$cache/vmlinux" ] && return
+    local cache=$1 package
+    [ -e "$cache/ready" ] && return
     mkdir -p "$cache/deb"
     # The kernel the release's metapackage names, unpacked, never installed.
-    local package
     package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
     (cd "$cache/deb" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
     rm -rf "$cache/root"
     dpkg-deb -x "$cache"/deb/"$package"_*.deb "$cache/root"
     rm -rf "$cache/deb"
-    # Debian 13's packages hold the modules under usr/ alone.
+    # Debian 13's packages hold the modules under usr/ alone, and compressed, which busybox's
+    # insmod does not read.
     [ -e "$cache/root/lib" ] || ln -s usr/lib "$cache/root/lib"
-    local version
-    version=$(ls "$cache/root/lib/modules")
-    depmod -b "$cache/root" "$version"
-    # The ELF kernel inside the compressed image boots through PVH in half the time: cut at
-    # the first xz (Debian 12) or zstd (Debian 13) magic number and unpack the one stream.
-    local image=$cache/root/boot/vmlinuz-$version offset
-    offset=$(grep -obUaP '\xfd7zXZ\x00' "$image" | head -n 1 | cut -d: -f1 || true)
-    if [ -n "$offset" ]; then
-        tail -c +$((offset + 1)) "$image" | xz -dc --single-stream >"$cache/vmlinux.new" 2>/dev/null || true
-    else
-        offset=$(grep -obUaP '\x28\xb5\x2f\xfd' "$image" | head -n 1 | cut -d: -f1)
-        tail -c +$((offset + 1)) "$image" | zstd -qdc >"$cache/vmlinux.new" 2>/dev/null || true
-    fi
-    [ "$(head -c 4 "$cache/vmlinux.new" | od -An -c | tr -d ' ')" = '177ELF' ] \
-        || { echo "guest.sh: no kernel found in $image" >&2; exit 1; }
-    mv "$cache/vmlinux.new" "$cache/vmlinux"
+    find "$cache/root/lib/modules/" -name '*.ko.xz' -exec xz -d {} +
+    depmod -b "$cache/root" "$(ls "$cache/root/lib/modules")"
+    touch "$cache/ready"
 }
 
-initramfs() {
-    local cache=$1 program=$2 out=$3 init version m name
+boot() {
+    local cache=$1 dir=$2 init version m
     init=$(mktemp -d)
     version=$(ls "$cache/root/lib/modules")
     mkdir -p "$init"/{bin,dev,proc,sys,tmp,usr,etc,run,mod,rig,var/lock,var/cache}
@@ -59,21 +46,13 @@ initramfs() {
     # Fonts are found without a scan of /usr over 9p, which takes seconds.
     cp -a /etc/fonts /etc/ld.so.cache "$init/etc/"
     [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
-    cp "$program" "$init/program"
+    cp "$3" "$init/program"
     # The modules the guest needs, dependencies first, in the order they load.
     for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio dummy_hcd configfs \
         usb_f_acm cdc_acm; do
         modprobe -d "$cache/root" -S "$version" --show-depends "$m"
     done | awk '$1 == "insmod" && !seen[$2]++ {print $2}' | while read -r m; do
-        name=$(basename "$m")
-        name=${name%.xz}
-        name=${name%.zst}
-        case "$m" in
-        *.xz) xz -dc "$m" >"$init/mod/$name" ;;
-        *.zst) zstd -qdc "$m" >"$init/mod/$name" ;;
-        *) cp "$m" "$init/mod/$name" ;;
-        esac
-        echo "$name" >>"$init/mod/order"
+        cp "$m" "$init/mod/" && basename "$m" >>"$init/mod/order"
     done
     cat >"$init/init" <<'INIT'
 #!/bin/busybox sh
@@ -104,32 +83,24 @@ echo 0x05e1 >$g/idProduct
 ln -s $g/functions/acm.usb0 $g/configs/c.1/
 # The card's end is no port of the guest's desk: gone from the guest's view of the devices.
 mount -t tmpfs hidden /sys/devices/virtual/tty/ttyGS0
-ls /sys/class/udc >$g/UDC
 n=0
-until ls /dev/hvc0 /dev/ttyUSB0 /dev/ttyACM0 /run/udev/data/c188:0 /run/udev/data/c166:0 >/dev/null 2>&1 ||
-    [ $((n += 1)) -gt 200 ]; do sleep 0.05; done
+until ls /dev/hvc0 /run/udev/data/c188:0 >/dev/null 2>&1 || [ $((n += 1)) -gt 200 ]; do sleep 0.05; done
 stty -F /dev/ttyS0 115200
 exec 0<>/dev/hvc0 1>&0 2>&0
 stty -opost
 mkdir -m 700 /tmp/run
-LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program $(cat /rig/args)
+LANG=C.UTF-8 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=/tmp/run HOME=/tmp /program
 echo $? >/rig/status
 poweroff -f
 INIT
     chmod +x "$init/init"
-    (cd "$init" && find . | cpio -o -H newc --quiet) | gzip -1 >"$out"
+    (cd "$init" && find . | cpio -o -H newc --quiet) | gzip -1 >"$dir/initramfs.gz"
     rm -rf "$init"
-}
-
-boot() {
-    local cache=$1 dir=$2
-    initramfs "$cache" "$3" "$dir/initramfs.gz"
     # TCG on two processors.
-    exec qemu-system-x86_64 -accel tcg -machine pc -smp 2 -m 128 -nodefaults -no-user-config \
-        -display none -kernel "$cache/vmlinux" -initrd "$dir/initramfs.gz" \
-        -append "console=hvc0 loglevel=3 8250.nr_uarts=4" \
+    exec qemu-system-x86_64 -smp 2 -nodefaults -display none -kernel "$cache"/root/boot/vmlinuz-* \
+        -initrd "$dir/initramfs.gz" -append "console=hvc0 loglevel=3 8250.nr_uarts=4" \
         -chardev stdio,id=console -device virtio-serial-pci -device virtconsole,chardev=console \
-        -chardev socket,id=uartcard,path="$dir/uart.socket" -device isa-serial,index=0,chardev=uartcard \
+        -chardev socket,id=uartcard,path="$dir/uart.socket" -device isa-serial,chardev=uartcard \
         -chardev socket,id=usbcard,path="$dir/usb.socket" \
         -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=usbcard,bus=xhci.0 \
         -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \
@@ -137,10 +108,4 @@ boot() {
         -monitor unix:"$dir/monitor.socket" -trace serial_write,file="$dir/trace"
 }
 
-command=${1:-}
-shift || true
-case "$command" in
-prepare) prepare "$@" ;;
-boot) boot "$@" ;;
-*) echo "usage: guest.sh prepare CACHE | boot CACHE DIR PROGRAM" >&2; exit 2 ;;
-esac
+"$@"

@@ -58,8 +58,8 @@ class TestSerialRig : public QObject
     int lcr = 0, divisor = 0, mcr = 0; // the UART's registers as traced so far
     QString dtr; // its rises (+) and falls (-)
 
-    const CardLink &link() const { return desk->frame->MSComm1(); }
-    QList<ScriptedDialogs::Shown> boxes() const { return desk->dialogs.messages(); }
+    auto &link() const { return desk->frame->MSComm1(); }
+    auto boxes() const { return desk->dialogs.messages(); }
 
     void tick()
     {
@@ -293,7 +293,7 @@ private slots:
         QVERIFY(start(row.com));
         QTimer drag; // a hand on the slider
         if (row.moving) {
-            auto *bar = desk->add(ControlRegistry::Slider, 7)->findChild<QScrollBar *>("vscSlide");
+            auto *bar = desk->add(ControlRegistry::Slider, 7)->findChild<QScrollBar *>();
             connect(&drag, &QTimer::timeout, bar,
                     [bar] { bar->setValue((bar->value() + 1) % 256); });
             drag.start(5);

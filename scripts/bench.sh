@@ -6,11 +6,11 @@ set -euo pipefail
 build=${1:-build}
 out=${2:-bench/results.md}
 tools/xsession.sh 1800x1000 "$build/bench/lumidesk-bench" "$out"
-rows=$(/usr/bin/python3 tests/serial/rig.py "$build/tests/tst_serialrig" "$build/guest" |
-    tee /dev/stderr) || true
+rows=$(/usr/bin/python3 tests/serial/rig.py "$build/tests/tst_serialrig" "$build/guest") || true
+printf '%s\n' "$rows" >&2
 . /etc/os-release
 # Debian 13 renamed Qt's package libqt6core6t64.
-qt=$(dpkg-query -W -f '${Version} ' 'libqt6core6*' | cut -d+ -f1)
+qt=$(dpkg-query -W -f '${Version} ' 'libqt6core6*' | cut -d+ -f1 | xargs)
 kernel=$(ls "$build/guest/root/lib/modules")
 cat >>"$out" <<EOF
 

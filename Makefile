@@ -41,7 +41,7 @@ test:
 test-serial:
 	@bash scripts/install-deps.sh test rig
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
-	@cmake --build $(BUILD)-test -j$(JOBS) --target lumidesk-rigdesk
+	@cmake --build $(BUILD)-test -j$(JOBS) --target tst_serialrig
 	@bash tests/serial/guest.sh prepare $(BUILD)-test/guest
 	cd $(BUILD)-test && $(CTEST_ENV) ctest --output-on-failure -L rig
 

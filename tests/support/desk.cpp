@@ -15,11 +15,13 @@
 #include <qpa/qplatformintegration.h>
 #include <qpa/qwindowsysteminterface.h>
 
-Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs)
-    : rig(missing, busy),
+Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs,
+           PortMap ports)
+    : rig(ports ? QSet<int>{ 1, 2, 3, 4, 5 } : missing, busy),
       realDialogs(realDialogs),
-      frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
-                                       [this](int n) { return devices.value(n, rig.map()(n)); }))
+      frame(std::make_unique<MDIForm1>(
+              realDialogs ? static_cast<Dialogs &>(real) : dialogs,
+              ports ? ports : [this](int n) { return devices.value(n, rig.map()(n)); }))
 {
     // Qt 6.8's offscreen platform warns for every window shown that it does not pass size hints
     // on: only that message is dropped, so that real warnings stand out. Put in with the first

@@ -30,11 +30,12 @@ struct Desk
     bool realDialogs;
     std::unique_ptr<MDIForm1> frame;
 
-    // COM numbers in `missing` have no card, those in `busy` are held by another program.
-    // Start-up runs unless `load` is false; the frame asks through the real Qt dialogs when
-    // `realDialogs` is true, through the scripted ones otherwise.
+    // COM numbers in `missing` have no card, those in `busy` are held by another program;
+    // `ports`, when given, names the devices instead, and no card is made. Start-up runs unless
+    // `load` is false; the frame asks through the real Qt dialogs when `realDialogs` is true,
+    // through the scripted ones otherwise.
     explicit Desk(const QSet<int> &missing = {}, const QSet<int> &busy = {}, bool load = true,
-                  bool realDialogs = false);
+                  bool realDialogs = false, PortMap ports = {});
 
     template <class T = QWidget>
     T *find(const QString &name) const

@@ -13,9 +13,7 @@ namespace {
 // reading the operator's answers have always had. Nothing outside ASCII is part of a number.
 std::optional<double> number(const QString &text, bool whole)
 {
-    std::string s;
-    for (const QChar c : text)
-        s += c.unicode() < 128 ? char(c.unicode()) : '?';
+    const std::string s = text.toLatin1().toStdString();
     static const std::regex grammar(R"(^(?:&[hH]([0-9a-fA-F]+)|&[oO]([0-7]+)|)"
                                     R"([+-]?(?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eEdD][+-]?[0-9]+)?))");
     std::smatch m;
@@ -29,15 +27,11 @@ std::optional<double> number(const QString &text, bool whole)
     return strtod_l(std::regex_replace(m.str(), std::regex("[dD]"), "e").c_str(), nullptr, c);
 }
 
-// Halves to the even neighbour, by hand; nothing outside [lo, hi].
+// The C library rounds halves to the even neighbour; nothing outside [lo, hi].
 std::optional<long long> rounded(std::optional<double> v, long long lo, long long hi)
 {
-    if (!v || !std::isfinite(*v) || *v < lo - 2.0 || *v > hi + 2.0)
-        return std::nullopt;
-    const double down = std::floor(*v);
-    const long long r =
-            (long long)down + (*v - down > 0.5 || (*v - down == 0.5 && (long long)down % 2));
-    return r >= lo && r <= hi ? std::optional(r) : std::nullopt;
+    const double r = v ? std::nearbyint(*v) : NAN;
+    return r >= lo && r <= hi ? std::optional((long long)r) : std::nullopt;
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "cardlink/portmap.h"
 #include "numbers/channelanswer.h"
 #include "numbers/strictbyte.h"
-#include "support/desk.h"
 
 #include <QTest>
 #include <climits>
@@ -11,7 +10,8 @@
 
 namespace {
 
-constexpr int kNone = INT_MIN; // outside 16 bits, or no byte
+// A reading outside 16 bits, or no byte.
+constexpr int kNone = INT_MIN;
 
 // A text, what it reads as, and the row's name when the text is not one.
 struct Reading
@@ -28,18 +28,12 @@ void addReadings(std::initializer_list<Reading> rows)
         QTest::newRow(row.name ? row.name : qPrintable(row.text)) << row;
 }
 
-// The same in every locale: the desk takes the operator's, where "." may not be the decimal
-// point.
 template <class Read>
 void checkReading(Read read)
 {
     QFETCH(Reading, row);
-    for (const char *locale : { "C", "de_DE.UTF-8" }) {
-        QVERIFY2(setlocale(LC_ALL, locale), locale);
-        const auto got = read(row.text);
-        QCOMPARE(got ? int(*got) : kNone, row.reads);
-    }
-    setlocale(LC_ALL, "C");
+    const auto got = read(row.text);
+    QCOMPARE(got ? int(*got) : kNone, row.reads);
 }
 
 } // namespace
@@ -49,6 +43,9 @@ class TestNumbers : public QObject
     Q_OBJECT
 
 private slots:
+    // The desk takes the operator's locale, where "." may not be the decimal point.
+    void initTestCase() { QVERIFY(setlocale(LC_ALL, "de_DE.UTF-8")); }
+
     void channelAnswer_data()
     {
         addReadings({
@@ -57,19 +54,9 @@ private slots:
                 { " 1 2", 12, "inner blank" },
                 { "\t1\n0", 10, "tab and line feed inside" },
                 { "1\r0", 1, "carriage return stops" },
-                { "- 5", -5, "sign then blank" },
-                { "--5", 0 },
-                { "+7", 7 },
-                { "-0.6", -1 },
                 { "7.5", 8, "7.5 to even" },
                 { "8.5", 8, "8.5 to even" },
-                { ".6", 1 },
                 { "7,5", 7, "comma ends the number" },
-                { "1.12D2", 112, "d exponent" },
-                { "&hFF", 255 },
-                { "&O160", 112 },
-                { "&o78", 7, "octal stops at 8" },
-                { "0x10", 0 },
                 { "inf", 0 },
                 { "-32768.5", -32768, "-32768.5 to even" },
                 { "32767.5", kNone },
@@ -85,18 +72,14 @@ private slots:
     void strictByte_data()
     {
         addReadings({
-                { "&hFF", 255 },
+                { "255", 255 },
                 { "255.5", kNone },
                 { "-0.5", 0 },
                 { "-5", kNone },
-                { "12.", 12 },
                 { " 12\t", 12, "blanks around" },
                 { "", kNone, "empty" },
-                { "&H", kNone },
                 { "12abc", kNone },
                 { " 1 2", kNone, "inner blank" },
-                { "12e", kNone, "exponent without digits" },
-                { "1.2.3", kNone },
                 { "7,5", kNone, "comma" },
         });
     }
@@ -105,16 +88,16 @@ private slots:
 
     void portOrder()
     {
-        // On-board ports, then USB adapters ("U:"), each in natural order, as COM1, COM2, ...
-        const QStringList found{ "U:ttyUSB10", "ttyS10",  "U:ttyACM0", "ttyS2",
-                                 "U:ttyUSB9",  "ttyS003", "ttyS1" };
+        // On-board ports, then USB adapters, each in natural order, as COM1, COM2, ...
         QList<SerialPortEntry> ports;
-        for (const QString &f : found)
-            ports.append({ "/dev/" + f.section(':', -1), f.section(':', -1), f.startsWith("U:") });
+        for (const QString name :
+             { "ttyUSB10", "ttyS10", "ttyACM0", "ttyS2", "ttyUSB9", "ttyS003", "ttyS1" })
+            ports.append({ name, name, !name.startsWith("ttyS") });
         const QList<SerialPortEntry> ordered = orderSerialPorts(ports);
-        QStringList com; // up to the first COM number with no port
+        // Up to the first COM number with no port.
+        QStringList com;
         for (int n = 1; !deviceForCom(ordered, n).isEmpty(); ++n)
-            com << deviceForCom(ordered, n).mid(5);
+            com << deviceForCom(ordered, n);
         QCOMPARE(com.join(' '), "ttyS1 ttyS2 ttyS003 ttyS10 ttyACM0 ttyUSB9 ttyUSB10");
     }
 };

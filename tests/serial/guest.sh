@@ -20,7 +20,7 @@ prepare() {
     mkdir -p "$cache/deb"
     # The kernel the release's metapackage names, unpacked, never installed.
     package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
-    (cd "$cache/deb" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+    (cd "$cache/deb" && apt-get download -q "$package")
     rm -rf "$cache/root"
     dpkg-deb -x "$cache"/deb/"$package"_*.deb "$cache/root"
     rm -rf "$cache/deb"

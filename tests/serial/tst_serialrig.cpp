@@ -83,9 +83,12 @@ class TestSerialRig : public QObject
     // Pulls the ACM adapter out, or plugs it back in; the card's end opens cooked and echoing.
     void plug(bool in)
     {
-        since = clock.elapsed();
+        tick();
         QFile udc("/sys/kernel/config/usb_gadget/card/UDC");
-        if (!udc.open(QIODevice::WriteOnly) || udc.write(in ? "dummy_udc.0\n" : "\n") < 0 || !in)
+        const bool done =
+                udc.open(QIODevice::WriteOnly) && udc.write(in ? "dummy_udc.0\n" : "\n") > 0;
+        lastTick = since = clock.elapsed(); // the kernel's wait in this write is not the desk's
+        if (!done || !in)
             return;
         ::close(far[2]);
         far[2] = ::open("/dev/ttyGS0", O_RDONLY | O_NOCTTY | O_NONBLOCK);

@@ -259,8 +259,9 @@ private slots:
             stall(row.com);
         } else {
             send(frames);
-            QVERIFY(received(row.com, frames.size() - 600));
-            qInfo("%.1f frames a second", (frames.size() - 600) / 2e-3 / (clock.elapsed() - sent));
+            // The exit comes with 5 s of the flood to go: more than the UART's driver holds.
+            QVERIFY(received(row.com, frames.size() - 4800));
+            qInfo("%.1f frames a second", (frames.size() - 4800) / 2e-3 / (clock.elapsed() - sent));
         }
         QElapsedTimer leaving;
         qint64 hidden = -1;

@@ -18,10 +18,10 @@ cat >>"$out" <<EOF
 
 The rig's QEMU guest (TCG, 2 processors) on this release's kernel $kernel, Qt $qt,
 $(date -u +%FT%TZ); the UART's far end read at 960 bytes a second (9600 baud 8N1 carry 480
-frames a second), the USB adapters' as fast as they come. One run of each row; the rows' limits:
-the lamp and the box within 1 s of a pull, a dead line given up within the 6 s stall window and
-a second, the windows gone within 1 s of the exit and the program ended within the stall window
-and a second, the event loop never blocked over 1 s.
+frames a second), the USB CDC-ACM adapter's as fast as it comes. One run of each row. These are
+figures, not the rows' checks: those are budgets a loaded machine meets (the event loop never
+stopped 3 s, the windows gone within 3 s of the exit, a loss told and the program ended within
+the 6 s stall window and 4 s more).
 
 | row | measured |
 |---|---|

@@ -3,42 +3,10 @@
 # places relative to each window there, so every step is an action, a text or a value, and each
 # is checked by the frames the virtual cards print.
 #   tests/desktop/waylandsession.sh dbus-run-session -- /usr/bin/python3 tests/desktop/walk.py DEMO
-import sys, time
+import sys
 from demo import *
 
-demo = Demo(sys.argv[1], "--no-monitor")
-
-
-def control(name, role=ROLE_PUSH_BUTTON, state=STATE_SHOWING):
-    # A menu's items are there to be pressed while the menu is shut: not showing, but enabled.
-    return demo.within(lambda: find(demo.app, role, name, state), f'no "{name}" {state}')
-
-
-def press(acc, action="Press"):
-    a = acc.queryAction()
-    a.doAction(next(i for i in range(a.nActions) if a.getName(i) == action))
-
-
-def answer(title, button, *texts):
-    def fill(box):
-        for name, text in texts:
-            find(box, ROLE_TEXT, name).queryEditableText().setTextContents(text)
-        press(find(box, ROLE_PUSH_BUTTON, button))
-
-    demo.answer(title, fill)
-
-
-def new(item, channel, name):
-    press(control(item, ROLE_MENU_ITEM, STATE_ENABLED))
-    for text in (str(channel), name):
-        answer("Lumidesk", "OK", (None, text))
-
-
-def sent(*frames):
-    # Exactly these frames, whole and in order, and nothing else.
-    time.sleep(0.3)
-    demo.within(lambda: len(demo.frames) >= len(frames), f"no frames {frames}", 3)
-    assert (got := tuple(f[1:] for f in demo.take())) == frames, f"frames {frames}, got {got}"
+proc, app = start(sys.argv[1])
 
 
 def level(value, *frames):
@@ -50,8 +18,7 @@ new("Slider", 12, "Front")
 slider = control("Channel 12 level", ROLE_SLIDER)
 for value in (1, 2, 255, 0):
     level(value, (1, 12, value))
-new("Preset", 5, "Spots")
-answer("Set Presets", "OK", ("Preset 1 name", "Full"), ("Preset 1 value", "255"))
+new("Preset", 5, "Spots", ("Preset 1 name", "Full"), ("Preset 1 value", "255"))
 press(control("Full"))
 sent((1, 5, 255))
 press(control("COM2", ROLE_RADIO_BUTTON))
@@ -72,6 +39,6 @@ press(control("Exit"))
 answer("Exit?", "No")
 level(10, (2, 12, 10))
 press(control("Exit"))
-press(find(demo.box("Exit?"), ROLE_PUSH_BUTTON, "Yes"))
-assert demo.proc.wait(10) == 0, f"Exit ended the program with status {demo.proc.returncode}"
+press(find(box("Exit?"), ROLE_PUSH_BUTTON, "Yes"))
+assert proc.wait(10) == 0, f"Exit ended the program with status {proc.returncode}"
 print("Wayland walk: 1 passed, 0 failed (13 steps, every frame as expected)")

@@ -1,19 +1,16 @@
 #!/usr/bin/env bash
-# A small virtual machine on this release's own kernel, with a 16550 UART, a USB FTDI adapter
-# and a USB CDC-ACM adapter, so that a program built here runs on the kernel's real serial
-# drivers (8250, ftdi_sio, cdc_acm). The guest shares this machine's /usr read-only and no
-# device of it.
+# A small virtual machine on this release's own kernel, with a 16550 UART and a USB CDC-ACM
+# adapter, so that a program built here runs on the kernel's real serial drivers (8250,
+# cdc_acm). The guest shares this machine's /usr read-only and no device of it.
 #   guest.sh prepare CACHE               unpacks the kernel package into CACHE, once
 #   guest.sh boot CACHE DIR PROGRAM      runs PROGRAM in a guest, then powers it off
 # In the guest, as on a PC, the 8250 driver registers ttyS0 to ttyS3 and only ttyS0 has a UART
-# behind it, at 115200 baud when PROGRAM starts; the USB adapters are ttyACM0 and ttyUSB0, with
-# their vendor ids where udev keeps them: the desk's own port list makes them COM1, COM2 and
-# COM3. DIR is the guest's /rig, read-write and uncached, where QEMU traces every write to the
-# UART's registers (trace); PROGRAM's status goes to DIR/status and its output to the console,
-# QEMU's standard output. QEMU connects to sockets in DIR: the UART's far end (uart.socket), the
-# FTDI adapter's (usb.socket) and its monitor (monitor.socket). The ACM adapter is a USB gadget
-# on the guest's dummy host controller, which PROGRAM plugs in and pulls out by the gadget's UDC
-# file; it reads the card's end, ttyGS0.
+# behind it, at 115200 baud when PROGRAM starts; the adapter is ttyACM0, with its vendor id where
+# udev keeps it: the desk's own port list makes them COM1 and COM2. DIR is the guest's /rig,
+# read-write and uncached; PROGRAM's status goes to DIR/status and its output to the console,
+# QEMU's standard output. QEMU connects the UART's far end to the socket DIR/uart.socket. The
+# adapter is a USB gadget on the guest's dummy host controller, which PROGRAM plugs in and pulls
+# out by the gadget's UDC file; it reads the card's end, ttyGS0.
 set -euo pipefail
 export LC_ALL=C
 
@@ -23,7 +20,7 @@ prepare() {
     mkdir -p "$cache/deb"
     # The kernel the release's metapackage names, unpacked, never installed.
     package=$(apt-cache depends linux-image-amd64 | awk '/Depends: linux-image-[0-9]/ {print $2; exit}')
-    (cd "$cache/deb" && apt-get download -q "$package" 2>&1 | grep -v '^W: Download is performed unsandboxed' || true)
+    (cd "$cache/deb" && apt-get download -q "$package")
     rm -rf "$cache/root"
     dpkg-deb -x "$cache"/deb/"$package"_*.deb "$cache/root"
     rm -rf "$cache/deb"
@@ -48,8 +45,7 @@ boot() {
     [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
     cp "$3" "$init/program"
     # The modules the guest needs, dependencies first, in the order they load.
-    for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio dummy_hcd configfs \
-        usb_f_acm cdc_acm; do
+    for m in virtio_pci virtio_console 9pnet_virtio 9p dummy_hcd configfs usb_f_acm cdc_acm; do
         modprobe -d "$cache/root" -S "$version" --show-depends "$m"
     done | awk '$1 == "insmod" && !seen[$2]++ {print $2}' | while read -r m; do
         cp "$m" "$init/mod/" && basename "$m" >>"$init/mod/order"
@@ -62,9 +58,9 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
-# Vendor ids, which Qt reads from udev's records, kept as udev keeps them; mdev is the guest's udev.
+# The vendor id, which Qt reads from udev's records, kept as udev keeps it; mdev is the guest's udev.
 mkdir -p /run/udev/data
-echo 'tty(ACM|USB)[0-9]+ 0:0 660 *f=/run/udev/data/c$MAJOR:$MINOR d=/sys$DEVPATH; rm -f $f;
+echo 'ttyACM[0-9]+ 0:0 660 *f=/run/udev/data/c$MAJOR:$MINOR d=/sys$DEVPATH; rm -f $f;
     [ $ACTION = remove ] || { until [ -e $d/idVendor ]; do d=${d%/*}; done; echo E:ID_VENDOR_ID=$(cat $d/idVendor) >$f; }' |
     tr -d '\n' >/etc/mdev.conf
 mdev -d
@@ -84,7 +80,7 @@ ln -s $g/functions/acm.usb0 $g/configs/c.1/
 # The card's end is no port of the guest's desk: gone from the guest's view of the devices.
 mount -t tmpfs hidden /sys/devices/virtual/tty/ttyGS0
 n=0
-until ls /dev/hvc0 /run/udev/data/c188:0 >/dev/null 2>&1 || [ $((n += 1)) -gt 200 ]; do sleep 0.05; done
+until [ -e /dev/hvc0 ] || [ $((n += 1)) -gt 200 ]; do sleep 0.05; done
 stty -F /dev/ttyS0 115200
 exec 0<>/dev/hvc0 1>&0 2>&0
 stty -opost
@@ -101,11 +97,8 @@ INIT
         -initrd "$dir/initramfs.gz" -append "console=hvc0 loglevel=3 8250.nr_uarts=4" \
         -chardev stdio,id=console -device virtio-serial-pci -device virtconsole,chardev=console \
         -chardev socket,id=uartcard,path="$dir/uart.socket" -device isa-serial,chardev=uartcard \
-        -chardev socket,id=usbcard,path="$dir/usb.socket" \
-        -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=usbcard,bus=xhci.0 \
         -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \
-        -virtfs local,path="$dir",mount_tag=rig,security_model=none \
-        -monitor unix:"$dir/monitor.socket" -trace serial_write,file="$dir/trace"
+        -virtfs local,path="$dir",mount_tag=rig,security_model=none
 }
 
 "$@"

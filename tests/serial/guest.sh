@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# A small virtual machine on this release's own kernel, with a 16550 UART and a USB CDC-ACM
-# adapter, so that a program built here runs on the kernel's real serial drivers (8250,
-# cdc_acm). The guest shares this machine's /usr read-only and no device of it.
+# A small virtual machine on this release's own kernel, with a 16550 UART, a USB CDC-ACM adapter
+# and a USB FTDI adapter, so that a program built here runs on the kernel's real serial drivers
+# (8250, cdc_acm, ftdi_sio). The guest shares this machine's /usr read-only and no device of it.
 #   guest.sh prepare CACHE               unpacks the kernel package into CACHE, once
 #   guest.sh boot CACHE DIR PROGRAM      runs PROGRAM in a guest, then powers it off
 # In the guest, as on a PC, the 8250 driver registers ttyS0 to ttyS3 and only ttyS0 has a UART
-# behind it, at 115200 baud when PROGRAM starts; the adapter is ttyACM0, with its vendor id where
-# udev keeps it: the desk's own port list makes them COM1 and COM2. DIR is the guest's /rig,
+# behind it, at 115200 baud when PROGRAM starts; the adapters are ttyACM0 and ttyUSB0, with their
+# vendor ids where udev keeps them: the desk's own port list makes them COM1, COM2 and COM3. DIR is the guest's /rig,
 # read-write and uncached; PROGRAM's status goes to DIR/status and its output to the console,
-# QEMU's standard output. QEMU connects the UART's far end to the socket DIR/uart.socket. The
+# QEMU's standard output. QEMU connects the far ends of the UART and of the FTDI adapter to the
+# sockets DIR/uart.socket and DIR/usb.socket, and its monitor to DIR/monitor.socket. The ACM
 # adapter is a USB gadget on the guest's dummy host controller, which PROGRAM plugs in and pulls
 # out by the gadget's UDC file; it reads the card's end, ttyGS0.
 set -euo pipefail
@@ -45,7 +46,7 @@ boot() {
     [ ! -d /var/cache/fontconfig ] || cp -a /var/cache/fontconfig "$init/var/cache/"
     cp "$3" "$init/program"
     # The modules the guest needs, dependencies first, in the order they load.
-    for m in virtio_pci virtio_console 9pnet_virtio 9p dummy_hcd configfs usb_f_acm cdc_acm; do
+    for m in virtio_pci virtio_console 9pnet_virtio 9p xhci_pci ftdi_sio dummy_hcd configfs usb_f_acm cdc_acm; do
         modprobe -d "$cache/root" -S "$version" --show-depends "$m"
     done | awk '$1 == "insmod" && !seen[$2]++ {print $2}' | while read -r m; do
         cp "$m" "$init/mod/" && basename "$m" >>"$init/mod/order"
@@ -58,9 +59,9 @@ mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
 mount -t tmpfs tmp /tmp
-# The vendor id, which Qt reads from udev's records, kept as udev keeps it; mdev is the guest's udev.
+# Vendor ids, which Qt reads from udev's records, kept as udev keeps them; mdev is the guest's udev.
 mkdir -p /run/udev/data
-echo 'ttyACM[0-9]+ 0:0 660 *f=/run/udev/data/c$MAJOR:$MINOR d=/sys$DEVPATH; rm -f $f;
+echo 'tty(ACM|USB)[0-9]+ 0:0 660 *f=/run/udev/data/c$MAJOR:$MINOR d=/sys$DEVPATH; rm -f $f;
     [ $ACTION = remove ] || { until [ -e $d/idVendor ]; do d=${d%/*}; done; echo E:ID_VENDOR_ID=$(cat $d/idVendor) >$f; }' |
     tr -d '\n' >/etc/mdev.conf
 mdev -d
@@ -97,6 +98,8 @@ INIT
         -initrd "$dir/initramfs.gz" -append "console=hvc0 loglevel=3 8250.nr_uarts=4" \
         -chardev stdio,id=console -device virtio-serial-pci -device virtconsole,chardev=console \
         -chardev socket,id=uartcard,path="$dir/uart.socket" -device isa-serial,chardev=uartcard \
+        -chardev socket,id=usbcard,path="$dir/usb.socket" -monitor unix:"$dir/monitor.socket" \
+        -device qemu-xhci,id=xhci -device usb-serial,id=adapter,chardev=usbcard,bus=xhci.0 \
         -virtfs local,path=/usr,mount_tag=usr,security_model=none,readonly=on \
         -virtfs local,path="$dir",mount_tag=rig,security_model=none
 }

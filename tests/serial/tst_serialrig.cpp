@@ -1,7 +1,8 @@
 // The desk on the kernel's real serial drivers, in the rig's guest (guest.sh, booted by rig.py):
-// COM1 is a 16550 UART (8250), at 115200 baud until the desk opens it, and COM2 a USB CDC-ACM
-// adapter (cdc_acm). What the UART's card receives comes into /rig from the machine outside at
-// 9600 baud's pace; the ACM adapter is the guest's own USB gadget, whose card's end, ttyGS0, is
+// COM1 is a 16550 UART (8250), at 115200 baud until the desk opens it, COM2 a USB CDC-ACM
+// adapter (cdc_acm) and COM3 a USB FTDI adapter (ftdi_sio). What the UART's card and the FTDI
+// adapter's receive comes into /rig from the machine outside, the UART's at 9600 baud's pace; the
+// ACM adapter is the guest's own USB gadget, whose card's end, ttyGS0, is
 // read here. The times a quiet machine beats by far are printed for make bench; the checks hold
 // budgets that a loaded machine meets.
 #include "support/desk.h"
@@ -32,7 +33,7 @@ QByteArray sweep(int n)
     return frames;
 }
 
-// com: the port the row is on, 1 the UART, 2 the ACM adapter; moving: a slider moves as the
+// com: the port the row is on, 1 the UART, 2 the ACM adapter, 3 the FTDI adapter; moving: a slider moves as the
 // adapter is pulled out; stalled: the card has stopped reading.
 struct Row
 {
@@ -51,8 +52,8 @@ class TestSerialRig : public QObject
     QElapsedTimer clock;
     QTimer ticker; // every 10 ms: how late it runs is how long the event loop was stopped
     qint64 lastTick = 0, worst = 0, since = 0; // since: when the row's line was lost
-    int far[3] = { -1, ::open("/rig/uart", O_RDONLY), -1 }; // each card's end of its line
-    QByteArray got[3]; // what each card has received in this row
+    int far[4] = { -1, ::open("/rig/uart", O_RDONLY), -1, ::open("/rig/usb", O_RDONLY) };
+    QByteArray got[4]; // what each card has received in this row
     bool acmStalled = false;
     QFile ask{ "/rig/ask" };
 
@@ -64,7 +65,7 @@ class TestSerialRig : public QObject
         worst = std::max(worst, clock.elapsed() - lastTick - 10);
         lastTick = clock.elapsed();
         char buffer[65536];
-        for (int com = 1; com <= 2; ++com) {
+        for (int com = 1; com <= 3; ++com) {
             for (ssize_t n; !(com == 2 && acmStalled) && (n = ::read(far[com], buffer, 65536)) > 0;)
                 got[com].append(buffer, n);
         }
@@ -77,13 +78,33 @@ class TestSerialRig : public QObject
         return std::exchange(worst, 0);
     }
 
-    // Whether the ACM adapter is in, by the record udev keeps of it.
-    static bool plugged() { return QFile::exists("/run/udev/data/c166:0"); }
+    // Whether COMn's adapter is in, by the record udev keeps of it.
+    static bool plugged(int com)
+    {
+        return QFile::exists(com == 2 ? "/run/udev/data/c166:0" : "/run/udev/data/c188:0");
+    }
 
-    // Pulls the ACM adapter out, or plugs it back in; the card's end opens cooked and echoing.
-    void plug(bool in)
+    // Plugs COMn's adapter back in until it is there: QEMU lets a pulled adapter go a moment
+    // after the guest has seen it gone.
+    bool plugBack(int com)
+    {
+        for (int i = 0; i < 40 && !plugged(com); ++i) {
+            plug(com, true);
+            QTest::qWait(250);
+        }
+        return plugged(com);
+    }
+
+    // Pulls COMn's adapter out, or plugs it back in: the FTDI adapter in QEMU, the ACM adapter
+    // in the guest, whose card's end opens cooked and echoing.
+    void plug(int com, bool in)
     {
         tick();
+        if (com == 3) {
+            ask.write(in ? "plug\n" : "pull\n");
+            since = clock.elapsed();
+            return;
+        }
         QFile udc("/sys/kernel/config/usb_gadget/card/UDC");
         const bool done =
                 udc.open(QIODevice::WriteOnly) && udc.write(in ? "dummy_udc.0\n" : "\n") > 0;
@@ -157,14 +178,14 @@ private slots:
         desk.reset();
         ask.write("go\n");
         acmStalled = false;
-        if (!plugged())
-            plug(true);
-        QTRY_VERIFY_WITH_TIMEOUT(plugged(), 10000);
+        for (int com : { 2, 3 })
+            QVERIFY(plugBack(com));
         do {
             got[1].clear();
             got[2].clear();
+            got[3].clear();
             QTest::qWait(500);
-        } while (!(got[1] + got[2]).isEmpty());
+        } while (!(got[1] + got[2] + got[3]).isEmpty());
         late();
     }
 
@@ -173,6 +194,8 @@ private slots:
         addRows<Row>({
                 { .name = "pulled out idle: CDC-ACM", .com = 2 },
                 { .name = "pulled out as a slider moves: CDC-ACM", .com = 2, .moving = true },
+                { .name = "pulled out idle: FTDI", .com = 3 },
+                { .name = "pulled out as a slider moves: FTDI", .com = 3, .moving = true },
                 { .name = "dead line: 8250 UART", .stalled = true },
                 { .name = "dead line: CDC-ACM", .com = 2, .stalled = true },
         });
@@ -198,17 +221,16 @@ private slots:
         if (row.stalled)
             stall(row.com);
         else
-            plug(false);
+            plug(row.com, false);
         QVERIFY(QTest::qWaitFor([&] { return desk->lamp() == "unlit" && !boxes().isEmpty(); },
                                 kLeaveMs));
         const qint64 seen = clock.elapsed() - since;
         QVERIFY(boxes()[0].text.startsWith(QStringLiteral("COM%1 was lost").arg(row.com)));
         const qsizetype after = got[row.com].size();
         if (!row.stalled) {
-            plug(true);
-            QTest::qWait(2500);
-            QCOMPARE(got[2].size(), after);
-            QVERIFY(QFile::exists("/dev/ttyACM0"));
+            QVERIFY(plugBack(row.com));
+            QTest::qWait(1000);
+            QCOMPARE(got[row.com].size(), after);
         }
         click(desk->find("imgConnection_Status0"));
         const QString again = link().portOpen() ? "open" : boxes().last().text;
@@ -235,6 +257,7 @@ private slots:
         addRows<Row>({
                 { .name = "exit: 8250 UART" },
                 { .name = "exit: CDC-ACM", .com = 2 },
+                { .name = "exit: FTDI", .com = 3 },
                 { .name = "exit, stalled: CDC-ACM", .com = 2, .stalled = true },
         });
     }

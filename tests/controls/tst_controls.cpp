@@ -183,8 +183,8 @@ private slots:
 
     void textBox()
     {
-        // What a screen reader reads of a box holding "Ch: 12": the text as one run, no second
-        // selection, no password's text.
+        // What a screen reader reads of a box holding "Ch: 12": the text as one run, each
+        // character where the box highlights it, no second selection, no password's text.
         AccessibleTextBox::install();
         QLineEdit box("Ch: 12");
         QAccessibleInterface *reader = QAccessible::queryAccessibleInterface(&box);
@@ -192,6 +192,24 @@ private slots:
         QCOMPARE(readAsOneRun(&box), "Ch: 12");
         // A range that ends before it starts.
         QCOMPARE(text->text(4, 1), "");
+        // Each character where the box highlights it.
+        const QImage plain = box.grab().toImage();
+        for (int i = 0; i < 6; ++i) {
+            box.setSelection(i, 1);
+            const QImage lit = box.grab().toImage();
+            QList<int> changed; // the columns the highlight changed
+            for (int x = 0; x < lit.width(); ++x) {
+                for (int y = 0; y < lit.height(); ++y) {
+                    if (lit.pixel(x, y) != plain.pixel(x, y)) {
+                        changed << x;
+                        break;
+                    }
+                }
+            }
+            const QRect place = text->characterRect(i).translated(-box.mapToGlobal(QPoint()));
+            QVERIFY(qAbs(place.left() - changed.first()) <= 1);
+            QVERIFY(qAbs(place.right() - changed.last()) <= 1);
+        }
         box.selectAll();
         text->setSelection(1, 0, 3);
         text->removeSelection(1);

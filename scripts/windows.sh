@@ -23,7 +23,7 @@ cmake --build "$out/desk" -j"$jobs" --target lumidesk
 stage=$out/lumidesk
 rm -rf "$stage" "$out/lumidesk-windows.zip"
 mkdir -p "$stage/platforms" "$stage/styles"
-x86_64-w64-mingw32-strip -o "$stage/lumidesk.exe" "$out/desk/src/app/lumidesk.exe"
+x86_64-w64-mingw32-strip -o "$stage/lumidesk.exe" "$out/desk/lumidesk.exe"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
@@ -43,6 +43,8 @@ while [ ${#todo[@]} -gt 0 ]; do
         done
     done
 done
+# MinGW's runtime comes with its symbols, which a Windows operator has no use for.
+x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/*/*.dll
 cache=$(dirname "$qt")
 cp "$here/LICENSE" "$stage/LICENSE.txt"
 cp "$cache/LGPL-3.0-only.txt" "$stage/Qt-LGPL-3.0.txt"

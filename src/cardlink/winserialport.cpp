@@ -21,6 +21,28 @@ bool deviceGone(DWORD error)
     }
 }
 
+// Why a port cannot be had, from what Windows answered its opening or its settings.
+OpenOutcome refused(const QString &name, DWORD error)
+{
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    // Wine opens a port it knows by name but whose device is missing, and then answers every
+    // request to it so.
+    case ERROR_INVALID_FUNCTION:
+        return { PortFailure::NoSuchPort,
+                 QStringLiteral("there is no such port on this computer") };
+    // A serial port is never shared: another program that has it open refuses us.
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return { PortFailure::Held,
+                 QStringLiteral("%1 is in use by another program: close it, then choose %1 again")
+                         .arg(name) };
+    default:
+        return { PortFailure::Other, QStringLiteral("%1: %2").arg(name, qt_error_string(error)) };
+    }
+}
+
 } // namespace
 
 WinSerialPort::WinSerialPort(int stallMs, QObject *parent) : QObject(parent)
@@ -61,19 +83,8 @@ OpenOutcome WinSerialPort::open(const QString &name)
     const std::wstring path = (QStringLiteral("\\\\.\\") + name).toStdWString();
     HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return { PortFailure::NoSuchPort,
-                     QStringLiteral("there is no such port on this computer") };
-        // A serial port is never shared: another program that has it open refuses us.
-        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-            return { PortFailure::Held,
-                     QStringLiteral("%1 is in use by another program: close it, then choose "
-                                    "%1 again")
-                             .arg(name) };
-        return { PortFailure::Other, QStringLiteral("%1: %2").arg(name, qt_error_string(error)) };
-    }
+    if (handle == INVALID_HANDLE_VALUE)
+        return refused(name, GetLastError());
 
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
@@ -103,7 +114,7 @@ OpenOutcome WinSerialPort::open(const QString &name)
     if (!set) {
         const DWORD error = GetLastError();
         CloseHandle(handle);
-        return { PortFailure::Other, QStringLiteral("%1: %2").arg(name, qt_error_string(error)) };
+        return refused(name, error);
     }
     m_handle = handle;
     m_closing = false;

@@ -22,7 +22,7 @@ def wait(test, what):
     sys.exit('no ' + what)
 
 def shown():
-    return set(sp.run(['xdotool', 'search', '--onlyvisible', '--name', '^Lumidesk$'],
+    return set(sp.run(['xdotool', 'search', '--onlyvisible', '--name', '.'],
                       capture_output=True, text=True).stdout.split())
 
 def boxes():
@@ -67,3 +67,4 @@ keys('alt+x')
 wait(boxes, 'exit question')
 keys('alt+y')
 assert desk.wait(30) == 0
+sp.run(wine + ['wineserver', '-w'])

@@ -28,7 +28,10 @@ def shown():
 def boxes():
     return shown() - main
 
-def keys(*names):
+def keys(to, *names):
+    # Keys typed before Wine hands a new window the focus are lost.
+    focus = lambda: sp.run(['xdotool', 'getwindowfocus'], capture_output=True, text=True).stdout
+    wait(lambda: focus().strip() in to, 'focus')
     sp.run(['xdotool', 'key', *names], check=True)
 
 def read(count):
@@ -43,16 +46,15 @@ def lit():
 
 desk = sp.Popen(wine + ['wine', build + '/lumidesk/lumidesk.exe'])
 main = wait(shown, 'desk')
-keys('ctrl+s')
+keys(main, 'ctrl+s')
 ask = wait(boxes, 'channel question')
-keys('5', 'Return')
-wait(lambda: boxes() - ask, 'name question')
-keys('Return')
+keys(ask, '5', 'Return')
+keys(wait(lambda: boxes() - ask, 'name question'), 'Return')
 wait(lambda: not boxes(), 'slider')
 # A key at a time, each after the last frame: the desk paces its frames, so that keys faster
 # than that would send fewer levels.
 for i, level in enumerate([*range(1, 256), *range(254, -1, -1)]):
-    keys('Up' if i < 255 else 'Down')
+    keys(main, 'Up' if i < 255 else 'Down')
     got = read(2)
     assert got == bytes([5, level]), f'COM2 got {got.hex()} for {level}'
 assert lit(), 'the lamp is not lit'
@@ -60,11 +62,10 @@ os.close(lines[2])  # the card pulled while nothing is sent
 box = wait(boxes, 'box for the pulled card')
 time.sleep(2)
 assert boxes() == box, 'more than one box'
-keys('Return')
+keys(box, 'Return')
 wait(lambda: not boxes(), 'box to close')
 assert not lit(), 'the lamp is still lit'
-keys('alt+x')
-wait(boxes, 'exit question')
-keys('alt+y')
+keys(main, 'alt+x')
+keys(wait(boxes, 'exit question'), 'alt+y')
 assert desk.wait(30) == 0
 sp.run(wine + ['wineserver', '-w'])

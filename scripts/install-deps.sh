@@ -27,6 +27,10 @@ for group in "$@"; do
     # A virtual machine with real serial drivers: QEMU, a static shell for its first files,
     # and what unpacks the release's kernel and its modules into it.
     rig) packages+=(qemu-system-x86 busybox-static cpio xz-utils zstd kmod) ;;
+    # Qt's base module and the desk built for Windows with MinGW-w64, from Debian's sources.
+    windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 ninja-build dpkg-dev zip) ;;
+    # The Windows desk run under Wine; its screen read with xwd.
+    wine) packages+=(wine wine64 x11-apps unzip python3) ;;
     *) echo "unknown group: $group" >&2; exit 2 ;;
     esac
 done

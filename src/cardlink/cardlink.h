@@ -1,16 +1,22 @@
 // The one serial connection to the card: line settings, opening, and the two-byte frame.
 #pragma once
 
-#include "linecloser.h"
+#include "openoutcome.h"
 #include "portmap.h"
-#include "portprobe.h"
 
-#include <QDeadlineTimer>
 #include <QObject>
-#include <QPointer>
-#include <QSocketNotifier>
-#include <QSerialPort>
-#include <QTimer>
+#ifdef Q_OS_WIN
+#  include "winserialport.h"
+#else
+#  include "linecloser.h"
+#  include "portprobe.h"
+
+#  include <QDeadlineTimer>
+#  include <QPointer>
+#  include <QSerialPort>
+#  include <QSocketNotifier>
+#  include <QTimer>
+#endif
 
 class CardLink : public QObject
 {
@@ -55,6 +61,14 @@ signals:
 private:
     // Private: a lone byte on the wire would pair every later byte wrongly.
     void Output(quint8 byte);
+#ifdef Q_OS_WIN
+    // Windows has no QSerialPort here: the port is the desk's own.
+    void adopt(WinSerialPort *port);
+
+    PortMap m_portMap;
+    WinSerialPort *m_port = nullptr; // the one the link writes to; closing ones are not it
+    int m_commPort = 1;
+#else
     void onError(QSerialPort::SerialPortError error);
     void loseLine(const QString &why);
     void watchDrain();
@@ -78,4 +92,5 @@ private:
     QTimer m_stall;
     int m_commPort = 1;
     bool m_handlingLoss = false;
+#endif
 };

@@ -1,9 +1,11 @@
 // Which serial device a COM number names on this machine.
 #include "portmap.h"
 
-#include <QFile>
-#include <QSerialPortInfo>
 #include <algorithm>
+#ifndef Q_OS_WIN
+#  include <QFile>
+#  include <QSerialPortInfo>
+#endif
 
 namespace {
 

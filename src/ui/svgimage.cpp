@@ -3,6 +3,7 @@
 
 #include "accessiblepress.h"
 #include "press.h"
+#include "svgicon.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -16,11 +17,17 @@ SvgImage::SvgImage(const QString &resource, QWidget *parent) : QWidget(parent), 
 
 void SvgImage::paintEvent(QPaintEvent *)
 {
+    QPainter painter(this);
+#ifdef Q_OS_WIN
+    if (m_picture.isNull())
+        m_picture = svgIcon(m_resource);
+    m_picture.paint(&painter, rect());
+#else
     if (!m_renderer.isValid())
         m_renderer.load(m_resource);
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     m_renderer.render(&painter, QRectF(rect()));
+#endif
     if (hasFocus()) {
         // A visible focus mark for keyboard users; the picture itself has no frame.
         painter.setPen(QPen(palette().highlight().color(), 1, Qt::DotLine));

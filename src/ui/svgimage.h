@@ -1,8 +1,12 @@
 // A picture drawn from SVG at the screen's own resolution, optionally clickable.
 #pragma once
 
-#include <QSvgRenderer>
 #include <QWidget>
+#ifdef Q_OS_WIN
+#  include <QIcon>
+#else
+#  include <QSvgRenderer>
+#endif
 
 class SvgImage : public QWidget
 {
@@ -33,7 +37,12 @@ protected:
 
 private:
     QString m_resource;
+#ifdef Q_OS_WIN
+    QIcon m_picture; // rendered at each display scale when the program was built; read on
+            // first paint
+#else
     QSvgRenderer m_renderer; // read on first paint: a hidden picture costs nothing
+#endif
     bool m_checkable = false;
     bool m_checked = false;
 };

@@ -1,5 +1,5 @@
 // The main frame: start-up over COM1 to COM4; the toolbar by mouse, keyboard and screen reader;
-// a pulled card and a stalled line; the real boxes; held keys; the exit; ending on a signal.
+// a pulled card and a stalled line; held keys on the real boxes; the exit; ending on a signal.
 #include "support/desk.h"
 
 #include "app/deskstart.h"
@@ -42,27 +42,12 @@ bool shown(Desk &desk)
     return QTest::qWaitForWindowActive(desk.frame.get());
 }
 
-// Every open and close of `device` from now on: a close drops DTR and RTS.
-struct Opens
-{
-    int fd = ::inotify_init1(IN_NONBLOCK);
-    explicit Opens(const QString &device)
-    {
-        ::inotify_add_watch(fd, QFile::encodeName(device), IN_OPEN | IN_CLOSE);
-    }
-    ~Opens() { ::close(fd); }
-    int count()
-    {
-        inotify_event events[8];
-        return int(std::max<ssize_t>(0, ::read(fd, events, sizeof events)) / sizeof *events);
-    }
-};
-
 // opened: the port button down after start-up, 0 for none. box: how the one box starts, if any.
 struct Startup
 {
     const char *name;
-    QSet<int> missing = {}, busy = {}, notTty = {};
+    QSet<int> missing = {}, busy = {};
+    bool notTty = false;
     int opened;
     QString box = {};
 };
@@ -79,34 +64,29 @@ struct Operator
     QString focus, box = {};
     QStringList said = {};
 };
-// opener: a toolbar button, or a command on the menu bar pressed by a screen reader.
-struct Modal
-{
-    const char *name;
-    QString opener;
-    Qt::Key answer;
-    QString title;
-    bool ends = false;
-};
 // control: in the second preset window (channel 8), or the toolbar's. focusTo: takes the focus
-// while the key is down, or "Help" opens then, answered by Enter once the key is up. box: the
-// box the press opened; port and wire: the toolbar and what COM1 received once the key is up;
-// opened: ports opened since the key went down; closed: the second preset window has gone.
+// while the key is down, or "Help" opens then from the menu, pressed by a screen reader. box:
+// the box shown once the key is up, answered by `answer`; ends: the program ends by it. port
+// and wire: the toolbar and what COM1 received after; opened: ports opened since the key went
+// down; closed: the second preset window has gone.
 struct Held
 {
     const char *name;
     QString control;
     Qt::Key key;
-    QString focusTo = {}, box = {}, port = "COM1 lit", wire = {};
+    QString focusTo = {}, box = {};
+    Qt::Key answer = Qt::Key_Escape;
+    bool ends = false;
+    QString port = "COM1 lit", wire = {};
     int opened = 0;
     bool closed = false;
 };
-// takes: bytes the line takes every 50 ms. then: COM2 chosen, or the exit.
+// takes: bytes the line takes every 50 ms. exits: the operator leaves meanwhile.
 struct Stall
 {
     const char *name;
     int takes;
-    QString then = {};
+    bool exits = false;
 };
 struct Signal
 {
@@ -135,8 +115,8 @@ private slots:
                   .busy = { 2, 4 },
                   .opened = 0,
                   .box = "A valid COM port cannot be found" },
-                { .name = "another failure stops the fallback",
-                  .notTty = { 1 },
+                { .name = "COM1 no terminal: another failure stops the fallback",
+                  .notTty = true,
                   .opened = 1,
                   .box = "COM1 cannot be opened: " },
         });
@@ -145,18 +125,25 @@ private slots:
     void startup()
     {
         QFETCH(Startup, row);
-        Desk desk(row.missing, row.busy, false);
         QTemporaryFile notTty;
         QVERIFY(notTty.open());
-        for (const int n : row.notTty)
-            desk.devices[n] = notTty.fileName();
-        Opens opens(
-                desk.devices.value(row.opened, desk.rig.card(qMax(1, row.opened))->devicePath()));
+        Desk desk(row.missing, row.busy, false, false,
+                  row.notTty ? [&](int n) { return n == 1 ? notTty.fileName() : ""; } : PortMap());
+        // Every open and close of the port start-up keeps: it stays open, since a close drops
+        // DTR and RTS. As root, the look for another program's exclusive access comes first. A
+        // port that is no terminal is opened and closed once.
+        const int opens = ::inotify_init1(IN_NONBLOCK);
+        ::inotify_add_watch(
+                opens,
+                QFile::encodeName(row.notTty ? notTty.fileName()
+                                             : desk.rig.card(qMax(1, row.opened))->devicePath()),
+                IN_OPEN | IN_CLOSE);
         QCOMPARE(desk.frame->MDIForm_Load(), row.opened != 0);
-        // Start-up keeps the port it opened. As root, the look for another program's exclusive
-        // access comes first. A port that is no terminal is opened and closed once.
-        const int looks = !row.notTty.isEmpty() ? 2 : ::geteuid() == 0 ? 3 : 1;
-        QCOMPARE(opens.count(), row.opened ? looks : 0);
+        inotify_event events[8];
+        const auto seen =
+                std::max<ssize_t>(0, ::read(opens, events, sizeof events)) / sizeof *events;
+        ::close(opens);
+        QCOMPARE(seen, row.notTty ? 2 : !row.opened ? 0 : ::geteuid() == 0 ? 3 : 1);
         QCOMPARE(desk.checkedPort(), row.opened);
         QCOMPARE(desk.lamp(), row.box.isEmpty() ? "lit" : "unlit");
         QCOMPARE(desk.dialogs.endings, row.opened ? QList<int>{} : QList<int>{ 1 });
@@ -303,63 +290,6 @@ private slots:
         QCOMPARE(desk.wire(row.port, 2, row.lit ? 2000 : 200).toHex(), row.lit ? "0cc8" : "");
     }
 
-    void modalBoxes_data()
-    {
-        addRows<Modal>({
-                { .name = "Exit answered No by Escape",
-                  .opener = "cmdExit",
-                  .answer = Qt::Key_Escape,
-                  .title = "Exit?" },
-                { .name = "Exit answered Yes by Enter",
-                  .opener = "cmdExit",
-                  .answer = Qt::Key_Return,
-                  .title = "Exit?",
-                  .ends = true },
-                { .name = "Help from the menu closed by Escape",
-                  .opener = "Help",
-                  .answer = Qt::Key_Escape,
-                  .title = "Instructions" },
-        });
-    }
-
-    void modalBoxes()
-    {
-        // The real boxes: while one is up the desk takes no clicks; then it is as it was, or
-        // the program has ended, its windows gone and the port let go.
-        QFETCH(Modal, row);
-        Desk desk({}, {}, true, true);
-        QVERIFY(shown(desk));
-        QWidget *button = desk.add(ControlRegistry::Preset, 7)->findChild<QWidget *>("cmdPresets0");
-        QString title;
-        whenModal(desk.frame.get(), [&](QWidget *box) {
-            title = box->windowTitle();
-            click(button);
-            QTest::keyClick(box, row.answer);
-        });
-        if (row.opener.startsWith("cmd")) {
-            click(desk.find(row.opener));
-        } else {
-            // A screen reader, a voice or a switch tool waits on its press: the press returns
-            // at once, and the box opens after it.
-            auto *bar = QAccessible::queryAccessibleInterface(desk.frame->menuBar());
-            for (int i = 0; i < bar->childCount(); ++i) {
-                if (bar->child(i)->text(QAccessible::Name) == row.opener)
-                    bar->child(i)->actionInterface()->doAction(
-                            QAccessibleActionInterface::pressAction());
-            }
-            QVERIFY(title.isEmpty());
-            QTRY_VERIFY(!title.isEmpty());
-        }
-        QCOMPARE(title, row.title);
-        QCOMPARE(desk.real.endings, row.ends ? QList<int>{ 0 } : QList<int>{});
-        QSerialPort other(desk.rig.card(1)->devicePath());
-        QCOMPARE(other.open(QIODevice::WriteOnly), row.ends);
-        QCOMPARE(desk.frame->isVisible(), !row.ends);
-        QCOMPARE(desk.wire(1, 2, 200).toHex(), ""); // the click behind the box
-        click(button);
-        QCOMPARE(desk.wire(1, 2, row.ends ? 200 : 2000).toHex(), row.ends ? "" : "0700");
-    }
-
     void heldKey_data()
     {
         addRows<Held>({
@@ -367,10 +297,12 @@ private slots:
                   .control = "cmdExit",
                   .key = Qt::Key_Return,
                   .box = "Exit?" },
-                { .name = "Space on Exit",
+                { .name = "Space on Exit, answered Yes by Enter",
                   .control = "cmdExit",
                   .key = Qt::Key_Space,
-                  .box = "Exit?" },
+                  .box = "Exit?",
+                  .answer = Qt::Key_Return,
+                  .ends = true },
                 { .name = "Space on a port",
                   .control = "optCommSelect3",
                   .key = Qt::Key_Space,
@@ -380,9 +312,9 @@ private slots:
                   .control = "imgConnection_Status1",
                   .key = Qt::Key_Return,
                   .port = "COM1 unlit" },
-                { .name = "Enter on a preset button",
+                { .name = "Space on a preset button",
                   .control = "cmdPresets0",
-                  .key = Qt::Key_Return,
+                  .key = Qt::Key_Space,
                   .wire = "0800" },
                 // The focus goes on to the first preset window, whose buttons the key must not
                 // reach.
@@ -394,7 +326,8 @@ private slots:
                   .control = "cmdPresets0",
                   .key = Qt::Key_Return,
                   .focusTo = "Help",
-                  .box = "Instructions" },
+                  .box = "Instructions",
+                  .answer = Qt::Key_Return },
                 { .name = "Space on a preset button, the focus moved to Exit",
                   .control = "cmdPresets0",
                   .key = Qt::Key_Space,
@@ -405,7 +338,7 @@ private slots:
     void heldKey()
     {
         // A key held for a while acts once, as it comes up, on the control it went down on; no
-        // repeat answers a box it opened.
+        // repeat answers a box it opened. While a box is up the desk takes no clicks.
         QFETCH(Held, row);
         Desk desk({}, {}, true, true);
         QVERIFY(shown(desk));
@@ -424,23 +357,41 @@ private slots:
                                 desk.wire(1, 4, ms).toHex() };
         };
         QStringList whileDown; // nothing has acted before the key is up
-        const auto midway = [&] {
-            whileDown = now(QApplication::activeModalWidget() ? "a box" : "", 0);
-            if (row.focusTo == "Help")
-                desk.find<QAction>("mnuHelp")->trigger();
-            else if (!row.focusTo.isEmpty())
-                desk.find(row.focusTo)->setFocus();
-        };
-        hold(desk.frame.get(), row.key, midway, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            box = modal ? modal->windowTitle() : "";
-            if (modal)
-                hold(desk.frame.get(), box == "Exit?" ? Qt::Key_Escape : Qt::Key_Return, {}, {}, 0);
-        });
+        hold(
+                desk.frame.get(), row.key,
+                [&] {
+                    whileDown = now(QApplication::activeModalWidget() ? "a box" : "", 0);
+                    if (row.focusTo != "Help") {
+                        if (!row.focusTo.isEmpty())
+                            desk.find(row.focusTo)->setFocus();
+                        return;
+                    }
+                    // A screen reader waits on its press of Help (the menu bar's second item): the press
+                    // returns at once, and the box opens after it.
+                    QAccessible::queryAccessibleInterface(desk.frame->menuBar())
+                            ->child(1)
+                            ->actionInterface()
+                            ->doAction(QAccessibleActionInterface::pressAction());
+                    QVERIFY(!QApplication::activeModalWidget());
+                },
+                [&] {
+                    QWidget *modal = QApplication::activeModalWidget();
+                    box = modal ? modal->windowTitle() : "";
+                    if (modal) {
+                        click(presets->findChild<QWidget *>("cmdPresets0"));
+                        hold(desk.frame.get(), row.answer, {}, {}, 0);
+                    }
+                });
         QTRY_VERIFY(box != "none");
         QTRY_VERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(desk.real.endings, QList<int>{});
+        QCOMPARE(desk.real.endings, row.ends ? QList<int>{ 0 } : QList<int>{});
         QCOMPARE(whileDown, (QStringList{ "", "COM1 lit", "" }));
+        if (row.ends) {
+            // Every window goes at once, and the port is let go.
+            QVERIFY(!desk.frame->isVisible());
+            QVERIFY(QSerialPort(desk.rig.card(1)->devicePath()).open(QIODevice::WriteOnly));
+            return;
+        }
         QCOMPARE(now(box, 300), (QStringList{ row.box, row.port, row.wire }));
         QCOMPARE(errors.count({ QVariant::fromValue(QSerialPort::NoError) }), row.opened);
         QCOMPARE(presets->isVisible(), !row.closed);
@@ -451,10 +402,9 @@ private slots:
         addRows<Stall>({
                 { .name = "dead line", .takes = 0 },
                 { .name = "9600 baud", .takes = 48 },
-                { .name = "another port chosen", .takes = 0, .then = "COM2" },
                 { .name = "the exit as the line takes bytes at 9600 baud",
                   .takes = 48,
-                  .then = "exit" },
+                  .exits = true },
         });
     }
 
@@ -486,12 +436,7 @@ private slots:
                 card.join();
         };
         const auto joined = qScopeGuard(stopCard);
-        if (row.then == "COM2") {
-            // The operator moves on: COM2 works at once, and COM1 is not reported lost for it.
-            click(desk.find("optCommSelect2"));
-            desk.frame->SendChannelFrame("12", "200");
-            QCOMPARE(desk.wire(2).toHex(), "0cc8");
-        } else if (row.then == "exit") {
+        if (row.exits) {
             // The windows go at once; the program ends within the stall window, though the line
             // would take longer to send what it holds. Budgets that a busy machine meets, and
             // that a close waiting on the line misses.
@@ -517,11 +462,10 @@ private slots:
                              + ": the line has taken no data for 6 seconds");
             return;
         }
-        if (row.then.isEmpty())
-            QTest::qWait(CardLink::kStallMs + 1000);
+        QTest::qWait(CardLink::kStallMs + 1000);
         QCOMPARE(desk.dialogs.messages().size(), 0);
         QCOMPARE(desk.lamp(), "lit");
-        // Nothing was dropped or reordered on the way, nor left behind by the move.
+        // Nothing was dropped or reordered on the way.
         stopCard();
         desk.rig.card(1)->setListening(true);
         got += desk.rig.takeBytes(1, int(expected.size() - got.size()));

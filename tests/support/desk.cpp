@@ -21,7 +21,7 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
       realDialogs(realDialogs),
       frame(std::make_unique<MDIForm1>(
               realDialogs ? static_cast<Dialogs &>(real) : dialogs,
-              ports ? ports : [this](int n) { return devices.value(n, rig.map()(n)); }))
+              ports ? ports : rig.map()))
 {
     // Qt 6.8's offscreen platform warns for every window shown that it does not pass size hints
     // on: only that message is dropped, so that real warnings stand out. Put in with the first

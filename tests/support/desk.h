@@ -26,7 +26,6 @@ struct Desk
     CardRig rig;
     ScriptedDialogs dialogs;
     RealDialogs real;
-    QMap<int, QString> devices; // COM numbers mapped elsewhere than to their card
     bool realDialogs;
     std::unique_ptr<MDIForm1> frame;
 

@@ -19,17 +19,9 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
            PortMap ports)
     : rig(ports ? QSet<int>{ 1, 2, 3, 4, 5 } : missing, busy),
       realDialogs(realDialogs),
-      frame(std::make_unique<MDIForm1>(
-              realDialogs ? static_cast<Dialogs &>(real) : dialogs,
-              ports ? ports : rig.map()))
+      frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
+                                       ports ? ports : rig.map()))
 {
-    // Qt 6.8's offscreen platform warns for every window shown that it does not pass size hints
-    // on: only that message is dropped, so that real warnings stand out. Put in with the first
-    // desk, as QTest puts in its own handler when the run starts and would replace an earlier one.
-    static const QtMessageHandler next = qInstallMessageHandler([](auto t, auto &at, auto &text) {
-        if (text != QLatin1String("This plugin does not support propagateSizeHints()"))
-            next(t, at, text);
-    });
     // Accessibility on, as with a screen reader running, and what the desk says recorded.
     [[maybe_unused]] static const bool listening = [] {
         QGuiApplicationPrivate::platformIntegration()->accessibility()->setActive(true);
@@ -59,10 +51,10 @@ ControlWindow *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
     const bool preset = kind == ControlRegistry::Preset;
     if (realDialogs) {
-        // Typing replaces the default, and a screen reader reads the box whole; the name box
-        // keeps its default, and the preset dialog is taken as it stands.
+        // The prompt's carriage return shows as a line break; typing replaces the default, and a
+        // screen reader reads the box whole. The name box keeps its default, and the preset
+        // dialog is taken as it stands.
         whenModal(frame.get(), [=, owner = frame.get()](QWidget *box) {
-            // The prompt's carriage return shows as a line break.
             QVERIFY(box->findChild<QLabel *>()->text().contains("channel\nthat"));
             auto *edit = box->findChild<QLineEdit *>();
             QTest::keyClicks(edit, QString::number(channel));

@@ -2,6 +2,7 @@
 #include "support/desk.h"
 
 #include <QFile>
+#include <sys/inotify.h>
 
 namespace {
 
@@ -90,6 +91,7 @@ private slots:
                 { "another program's lock file", F::Held,
                   "is in use by another program (process 1," },
                 { "stale lock file", F::None, "" },
+                { "nobody else has it", F::None, "" },
         });
     }
 
@@ -97,7 +99,14 @@ private slots:
     {
         QFETCH(Open, row);
         link.setPortOpen(false);
-        const QString device = rig.card(1)->devicePath();
+        // A line whose far end nobody has opened: the card's own keeps one open.
+        const int free = ::getpt();
+        QVERIFY(free >= 0 && ::grantpt(free) == 0 && ::unlockpt(free) == 0);
+        const QString device =
+                row.name == "nobody else has it" ? ::ptsname(free) : rig.card(1)->devicePath();
+        // Every open and close of the device: a close by the last holder drops DTR and RTS.
+        const int opens = ::inotify_init1(IN_NONBLOCK);
+        ::inotify_add_watch(opens, QFile::encodeName(device), IN_OPEN | IN_CLOSE);
         CardLink other([&](int) -> QString {
             return row.name == "missing device" ? "/dev/lumidesk-missing" : device;
         });
@@ -118,6 +127,12 @@ private slots:
         QCOMPARE(outcome.failure, row.failure);
         QVERIFY2(outcome.reason.contains(row.reasonHas), qPrintable(outcome.reason));
         QCOMPARE(other.portOpen(), row.failure == PortFailure::None);
+        inotify_event events[8];
+        const ssize_t seen = ::read(opens, events, sizeof events);
+        ::close(opens);
+        ::close(free);
+        if (row.name == "nobody else has it")
+            QCOMPARE(seen, ssize_t(sizeof *events)); // the open, and nothing else
     }
 };
 

@@ -6,8 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
-#include <QLineEdit>
 #include <QTimer>
 #include <QWindow>
 #include <QtGui/private/qguiapplication_p.h>
@@ -18,7 +16,6 @@
 Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool realDialogs,
            PortMap ports)
     : rig(ports ? QSet<int>{ 1, 2, 3, 4, 5 } : missing, busy),
-      realDialogs(realDialogs),
       frame(std::make_unique<MDIForm1>(realDialogs ? static_cast<Dialogs &>(real) : dialogs,
                                        ports ? ports : rig.map()))
 {
@@ -42,35 +39,14 @@ Desk::Desk(const QSet<int> &missing, const QSet<int> &busy, bool load, bool real
 
 QString Desk::lamp() const
 {
-    const bool unlit = !find<SvgImage>("imgConnection_Status0")->isHidden(),
-               lit = !find<SvgImage>("imgConnection_Status1")->isHidden();
-    return lit == unlit ? "both or none" : (lit ? "lit" : "unlit");
+    return find<SvgImage>("imgConnection_Status1")->isHidden() ? "unlit" : "lit";
 }
 
 ControlWindow *Desk::add(ControlRegistry::ControlKind kind, int channel)
 {
-    const bool preset = kind == ControlRegistry::Preset;
-    if (realDialogs) {
-        // The prompt's carriage return shows as a line break; typing replaces the default, and a
-        // screen reader reads the box whole. The name box keeps its default, and the preset
-        // dialog is taken as it stands.
-        whenModal(frame.get(), [=, owner = frame.get()](QWidget *box) {
-            QVERIFY(box->findChild<QLabel *>()->text().contains("channel\nthat"));
-            auto *edit = box->findChild<QLineEdit *>();
-            QTest::keyClicks(edit, QString::number(channel));
-            QCOMPARE(readAsOneRun(edit), QString::number(channel));
-            whenModal(owner, [=](QWidget *name) {
-                if (preset)
-                    whenModal(owner,
-                              [](QWidget *d) { click(d->findChild<QWidget *>("OK_Button")); });
-                QTest::keyClick(name, Qt::Key_Return);
-            });
-            QTest::keyClick(box, Qt::Key_Return);
-        });
-    } else if (channel) {
+    if (channel)
         dialogs.inputAnswers = { QString::number(channel), QStringLiteral("Ch: %1").arg(channel) };
-    }
-    find<QAction>(preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
+    find<QAction>(kind == ControlRegistry::Preset ? "mnuNew_Preset" : "mnuNew_Slider")->trigger();
     QCoreApplication::sendPostedEvents(frame.get(), QEvent::MetaCall); // after the press
     return find<ControlRegistry>({})->forms().last();
 }

@@ -26,7 +26,6 @@ struct Desk
     CardRig rig;
     ScriptedDialogs dialogs;
     RealDialogs real;
-    bool realDialogs;
     std::unique_ptr<MDIForm1> frame;
 
     // COM numbers in `missing` have no card, those in `busy` are held by another program;
@@ -41,13 +40,12 @@ struct Desk
     {
         return frame->findChild<T *>(name);
     }
-    // "lit" or "unlit"; "both" or "none" would be a fault.
+    // "lit" or "unlit".
     QString lamp() const;
     // 0 when no port button is down.
     int checkedPort() const { return std::max(0, frame->findChild<QButtonGroup *>()->checkedId()); }
     // New > Slider or New > Preset from the menu, answered with `channel`, the default name and
     // the preset rows as they stand, or with the answers already scripted when `channel` is 0.
-    // The real boxes are answered by keys, and the preset dialog's OK by a click.
     ControlWindow *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting up to `ms` for `count` of
     // them.

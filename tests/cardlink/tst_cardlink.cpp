@@ -87,7 +87,6 @@ private slots:
         addRows<Open>({
                 { "missing device", F::NoSuchPort,
                   "there is no such device (/dev/lumidesk-missing)" },
-                { "open in another handle", F::Held, "is in use by another program" },
                 { "another program's lock file", F::Held,
                   "is in use by another program (process 1," },
                 { "stale lock file", F::None, "" },
@@ -110,9 +109,6 @@ private slots:
         CardLink other([&](int) -> QString {
             return row.name == "missing device" ? "/dev/lumidesk-missing" : device;
         });
-        QSerialPort holder(device);
-        if (row.name == "open in another handle")
-            QVERIFY(holder.open(QIODevice::ReadWrite));
         // Another program's lock goes where any user may write one, and where two runs of the
         // suite at once keep apart: the temporary folder is one of the lock folders Linux uses.
         QFile lock(QDir::temp().filePath("LCK.." + device.mid(5).replace('/', '_')));

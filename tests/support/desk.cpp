@@ -5,7 +5,6 @@
 #include "ui/svgimage.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QTimer>
 #include <QWindow>
 #include <QtGui/private/qguiapplication_p.h>
@@ -73,20 +72,6 @@ void click(QWidget *widget, QPoint at)
         QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(top, point));
     else
         QTest::mouseClick(widget, Qt::LeftButton, {}, point);
-}
-
-void whenModal(QObject *owner, std::function<void(QWidget *)> answer)
-{
-    auto *poll = new QTimer(owner);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        answer(modal);
-    });
-    poll->start(10);
 }
 
 void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::function<void()> then,

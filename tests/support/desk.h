@@ -83,8 +83,3 @@ void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::functi
 // What the desk has told a screen reader, in order, since the list was last cleared: each focus
 // change ("focus Channel 9 level") and each notification ("say COM1 open").
 QStringList &told();
-
-// Runs `answer` on the next modal window once it shows, as an operator answering it. Stops
-// with `owner`, so that a test that failed before the window showed leaves nothing behind to
-// answer the next test's.
-void whenModal(QObject *owner, std::function<void(QWidget *)> answer);

@@ -68,10 +68,7 @@ void click(QWidget *widget, QPoint at)
     // Through the window, as the window system delivers it, so that a modal box can stop it.
     const QPoint point = at.isNull() ? widget->rect().center() : at;
     QWidget *top = widget->window();
-    if (QWindow *window = top->windowHandle(); window && top->isVisible())
-        QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(top, point));
-    else
-        QTest::mouseClick(widget, Qt::LeftButton, {}, point);
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, point));
 }
 
 void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::function<void()> then,
@@ -88,13 +85,9 @@ void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::functi
     for (int i = 1; i <= repeats; ++i) {
         const ulong at = t0 + 30 * i;
         const bool marked = i % 2 == 1;
-        QTimer::singleShot(30 * i, owner, [=] {
-            send(QEvent::KeyRelease, at, marked);
-            if (marked)
-                send(QEvent::KeyPress, at, true);
-        });
-        if (!marked)
-            QTimer::singleShot(30 * i + 5, owner, [=] { send(QEvent::KeyPress, at, false); });
+        QTimer::singleShot(30 * i, owner, [=] { send(QEvent::KeyRelease, at, marked); });
+        QTimer::singleShot(30 * i + (marked ? 0 : 5), owner,
+                           [=] { send(QEvent::KeyPress, at, marked); });
     }
     const int up = 30 * (repeats + 1);
     if (midway)

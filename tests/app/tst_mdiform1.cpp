@@ -67,7 +67,7 @@ struct Operator
 };
 // control: the toolbar's. focusTo: takes the focus while the key is down. box: the box shown
 // once the key is up, answered Yes by Enter when the program `ends` by it, by Escape otherwise.
-// lamp: after.
+// wire: what COM1 received.
 struct Held
 {
     const char *name;
@@ -75,7 +75,7 @@ struct Held
     Qt::Key key;
     QString focusTo = {}, box = {};
     bool ends = false;
-    QString lamp = "lit";
+    QByteArray wire = {};
 };
 
 } // namespace
@@ -124,7 +124,6 @@ private slots:
         ::close(opens);
         QCOMPARE(seen, row.notTty ? 2 : !row.opened ? 0 : ::geteuid() == 0 ? 3 : 1);
         QCOMPARE(desk.checkedPort(), row.opened);
-        QCOMPARE(desk.lamp(), row.box.isEmpty() ? "lit" : "unlit");
         QCOMPARE(desk.dialogs.endings, row.opened ? QList<int>{} : QList<int>{ 1 });
         const auto boxes = desk.dialogs.messages();
         QCOMPARE(boxes.size(), row.box.isEmpty() ? 0 : 1);
@@ -133,15 +132,14 @@ private slots:
             QCOMPARE(desk.wire(row.opened).toHex(), "0cc8");
             return;
         }
-        QVERIFY2(boxes[0].text.startsWith(row.box), qPrintable(boxes[0].text));
+        QVERIFY(boxes[0].text.startsWith(row.box));
         if (row.opened == 0) {
             // The detail says what each port answered, so that the operator learns why.
             QCOMPARE(boxes[0].title, "Fatal Error");
             QCOMPARE(boxes[0].icon, Dialogs::Icon::Critical);
-            QVERIFY2(boxes[0].detail.count('\n') == 3
-                             && boxes[0].detail.startsWith("COM1: there is no such port")
-                             && boxes[0].detail.contains("in use by another"),
-                     qPrintable(boxes[0].detail));
+            QVERIFY(boxes[0].detail.count('\n') == 3
+                    && boxes[0].detail.startsWith("COM1: there is no such port")
+                    && boxes[0].detail.contains("in use by another"));
         }
     }
 
@@ -207,10 +205,10 @@ private slots:
                   .control = "cmdExit",
                   .key = Qt::Key_Space,
                   .box = "Exit?" },
-                { .name = "Enter on the lamp",
-                  .control = "imgConnection_Status1",
+                { .name = "Enter on a preset button",
+                  .control = "cmdPresets0",
                   .key = Qt::Key_Return,
-                  .lamp = "unlit" },
+                  .wire = "0800" },
                 { .name = "Enter on Exit answered Yes by Enter",
                   .control = "cmdExit",
                   .key = Qt::Key_Return,
@@ -230,6 +228,7 @@ private slots:
         QFETCH(Held, row);
         Desk desk({}, {}, true, true);
         QVERIFY(shown(desk));
+        desk.find<ControlRegistry>({})->ShowNewControl(ControlRegistry::Preset, 8, "P");
         desk.find(row.control)->setFocus();
         QString box = "none";
         const auto now = [&](const QString &shown, int ms) {
@@ -262,7 +261,7 @@ private slots:
             QVERIFY(QSerialPort(desk.rig.card(1)->devicePath()).open(QIODevice::WriteOnly));
             return;
         }
-        QCOMPARE(now(box, 300), (QStringList{ row.box, row.lamp, "" }));
+        QCOMPARE(now(box, 300), (QStringList{ row.box, "lit", row.wire }));
     }
 
     void inputBox()
@@ -270,15 +269,18 @@ private slots:
         // The prompt's carriage return shows as a line break; typing replaces the default, and a
         // screen reader reads the box whole.
         QtDialogs dialogs;
-        QTimer::singleShot(0, this, [] {
+        QString label, read;
+        QTimer::singleShot(0, this, [&] {
             QWidget *box = QApplication::activeModalWidget();
-            QCOMPARE(box->findChild<QLabel *>()->text(), "the channel\nthat");
+            label = box->findChild<QLabel *>()->text();
             auto *edit = box->findChild<QLineEdit *>();
             QTest::keyClicks(edit, "12");
-            QCOMPARE(readAsOneRun(edit), "12");
+            read = readAsOneRun(edit);
             QTest::keyClick(box, Qt::Key_Return);
         });
-        QCOMPARE(dialogs.input("Lumidesk", "the channel\rthat", "1"), "12");
+        QCOMPARE(dialogs.input({}, "the channel\rthat", "1"), "12");
+        QCOMPARE(label, "the channel\nthat");
+        QCOMPARE(read, "12");
     }
 
     void stalledLine()
@@ -293,17 +295,21 @@ private slots:
                          + ": the line has taken no data for 6 seconds");
     }
 
-    void exitOnStalledLine()
+    void exitOnSlowLine()
     {
         Desk desk;
-        const QByteArray expected = fillLine(desk);
+        QByteArray expected = fillLine(desk);
         // The card reads 48 bytes every 50 ms, as 9600 baud carry them, on a thread of its own
-        // as a card is: the end of the program runs no handler of ours.
+        // as a card is: the end of the program runs no handler of ours. A line that slow is not
+        // reported stalled; the operator leaves once the line holds as much again.
         QByteArray got;
         std::jthread card([&, fd = desk.rig.card(1)->masterFd()](std::stop_token reading) {
             for (char taken[48]; !reading.stop_requested(); std::this_thread::sleep_for(50ms))
                 got += QByteArray(taken, std::max<ssize_t>(0, ::read(fd, taken, sizeof taken)));
         });
+        QTest::qWait(CardLink::kStallMs + 1000);
+        QVERIFY(desk.dialogs.messages().isEmpty());
+        expected += fillLine(desk);
         // The windows go at once; the program ends within the stall window, though the line
         // would take longer to send what it holds. Budgets that a busy machine meets, and that a
         // close waiting on the line misses.
@@ -317,8 +323,7 @@ private slots:
         QCOMPARE_GE(hidden, 0);
         QCOMPARE_LT(hidden, 3000);
         QCOMPARE_LT(exiting.elapsed(), CardLink::kStallMs + 3000);
-        card.request_stop();
-        card.join();
+        card = {}; // stopped and joined
         QVERIFY(expected.startsWith(got)); // nothing dropped or reordered on the way
     }
 
@@ -340,7 +345,6 @@ private slots:
             ::raise(signal);
             return map(n);
         });
-        QVERIFY(frame);
         QTRY_COMPARE(dialogs.endings, QList<int>{ 0 });
         QSerialPort other(rig.card(1)->devicePath());
         QVERIFY(other.open(QIODevice::WriteOnly)); // closed, and its lock file gone too

@@ -26,8 +26,6 @@ struct Desk
     CardRig rig;
     ScriptedDialogs dialogs;
     RealDialogs real;
-    QMap<int, QString> devices; // COM numbers mapped elsewhere than to their card
-    bool realDialogs;
     std::unique_ptr<MDIForm1> frame;
 
     // COM numbers in `missing` have no card, those in `busy` are held by another program;
@@ -42,13 +40,12 @@ struct Desk
     {
         return frame->findChild<T *>(name);
     }
-    // "lit" or "unlit"; "both" or "none" would be a fault.
+    // "lit" or "unlit".
     QString lamp() const;
     // 0 when no port button is down.
     int checkedPort() const { return std::max(0, frame->findChild<QButtonGroup *>()->checkedId()); }
     // New > Slider or New > Preset from the menu, answered with `channel`, the default name and
     // the preset rows as they stand, or with the answers already scripted when `channel` is 0.
-    // The real boxes are answered by keys, and the preset dialog's OK by a click.
     ControlWindow *add(ControlRegistry::ControlKind kind, int channel);
     // The bytes COMn's card has received since the last look, waiting up to `ms` for `count` of
     // them.
@@ -86,8 +83,3 @@ void hold(QObject *owner, Qt::Key key, std::function<void()> midway, std::functi
 // What the desk has told a screen reader, in order, since the list was last cleared: each focus
 // change ("focus Channel 9 level") and each notification ("say COM1 open").
 QStringList &told();
-
-// Runs `answer` on the next modal window once it shows, as an operator answering it. Stops
-// with `owner`, so that a test that failed before the window showed leaves nothing behind to
-// answer the next test's.
-void whenModal(QObject *owner, std::function<void(QWidget *)> answer);

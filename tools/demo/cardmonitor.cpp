@@ -70,10 +70,13 @@ QString CardMonitor::statusLine() const
     const int port = m_link.commPort();
     if (!m_card || !m_card->isPlugged())
         return QStringLiteral("COM%1: no card plugged in").arg(port);
+    // The settings as the card's end of the line sees them, so that a port opened at the
+    // wrong speed or framing shows here rather than as garbled levels.
     return QStringLiteral("COM%1 on %2, %3")
             .arg(port)
             .arg(m_card->devicePath(),
-                 m_link.portOpen() ? QStringLiteral("open") : QStringLiteral("closed"));
+                 m_link.portOpen() ? QStringLiteral("open at ") + m_card->lineSettings()
+                                   : QStringLiteral("closed"));
 }
 
 void CardMonitor::refresh()

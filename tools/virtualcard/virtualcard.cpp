@@ -2,6 +2,7 @@
 #include "virtualcard.h"
 
 #include <poll.h>
+#include <termios.h>
 #include <thread>
 
 VirtualCard::VirtualCard(bool plugged, QObject *parent) : QObject(parent)
@@ -55,6 +56,38 @@ void VirtualCard::waitForBytes(int ms) const
     }
     pollfd p{ m_pty->masterFd(), POLLIN, 0 };
     ::poll(&p, 1, ms);
+}
+
+QString VirtualCard::lineSettings() const
+{
+    // On Linux the master of a pseudo-terminal reports its slave's settings: what the program
+    // asked of the line, which a real card has to match.
+    termios t{};
+    if (!isPlugged() || ::tcgetattr(m_pty->masterFd(), &t) != 0)
+        return {};
+    static const std::pair<speed_t, int> speeds[] = { { B1200, 1200 },   { B2400, 2400 },
+                                                      { B4800, 4800 },   { B9600, 9600 },
+                                                      { B19200, 19200 }, { B38400, 38400 },
+                                                      { B57600, 57600 }, { B115200, 115200 } };
+    int baud = 0;
+    for (const auto &[code, rate] : speeds)
+        baud = ::cfgetospeed(&t) == code ? rate : baud;
+    const tcflag_t size = t.c_cflag & CSIZE;
+    QString settings = QStringLiteral("%1 %2%3%4")
+                               .arg(baud)
+                               .arg(size == CS8           ? 8
+                                            : size == CS7 ? 7
+                                            : size == CS6 ? 6
+                                                          : 5)
+                               .arg(!(t.c_cflag & PARENB)        ? 'N'
+                                            : t.c_cflag & PARODD ? 'O'
+                                                                 : 'E')
+                               .arg(t.c_cflag & CSTOPB ? 2 : 1);
+    if (t.c_cflag & CRTSCTS)
+        settings += QStringLiteral(" RTS/CTS");
+    if (t.c_iflag & (IXON | IXOFF))
+        settings += QStringLiteral(" XON/XOFF");
+    return settings;
 }
 
 void VirtualCard::readLine()

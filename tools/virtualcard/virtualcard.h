@@ -36,6 +36,12 @@ public:
     // Waits up to `ms` for the line to have bytes to read.
     void waitForBytes(int ms) const;
 
+    // The speed and framing of the line, as "9600 8N1", with "RTS/CTS" or "XON/XOFF" after it
+    // when the program asked for flow control; empty while unplugged. A pseudo-terminal keeps
+    // the speed, stop bits and flow control the program set, but always carries 8 bits
+    // without parity.
+    QString lineSettings() const;
+
     qint64 bytesReceived() const { return m_bytes; }
     qint64 framesReceived() const { return m_frames; }
     // The level last received for a channel (1 to 112), 0 before any.

@@ -196,6 +196,14 @@ private slots:
         desk.frame->SendChannelFrame("12", "200");
         const bool lit = row.lamp == "lit";
         QCOMPARE(desk.wire(row.port, 2, lit ? 2000 : 200).toHex(), lit ? "0cc8" : "");
+        // A port another program holds says so when chosen, and again when the lamp retries it.
+        desk.rig.hold(5);
+        click(desk.find("optCommSelect5"));
+        click(desk.find("imgConnection_Status0"));
+        const auto boxes = desk.dialogs.messages();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(boxes[0].text.startsWith("COM5 cannot be opened")
+                && boxes[1].text == boxes[0].text);
     }
 
     void heldKey_data()

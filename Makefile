@@ -70,7 +70,7 @@ fuzz:
 # Enter and Space held down on Exit, a preset button and a Close under a real X server with a
 # window manager, while two busy processes load the machine: each acts once.
 test-keys:
-	@bash scripts/install-deps.sh test xsession monkey
+	@bash scripts/install-deps.sh test xsession keys
 	@cmake -S . -B $(BUILD)-test $(TEST_CMAKE) >/dev/null
 	@cmake --build $(BUILD)-test -j$(JOBS) --target lumidesk-demo
 	tests/desktop/xsession.sh 1600x1000 dbus-run-session -- $(PYTHON) tests/desktop/keys.py \

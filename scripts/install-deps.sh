@@ -19,7 +19,7 @@ for group in "$@"; do
     # both names follow the default clang, 14 on Debian 12 and 19 on Debian 13.
     fuzz) packages+=(clang libclang-rt-dev locales); locale_needed=de_DE.UTF-8 ;;
     xsession) packages+=(xvfb xauth openbox x11-utils xdotool) ;;
-    monkey) packages+=(python3 python3-pyatspi at-spi2-core dbus dbus-x11) ;;
+    keys) packages+=(python3 python3-pyatspi at-spi2-core dbus dbus-x11) ;;
     # A compositor that draws into a private X server, for a seat, and Qt's Wayland platform.
     wayland) packages+=(weston qt6-wayland python3 python3-pyatspi at-spi2-core dbus) ;;
     bench) packages+=(libxcb1-dev valgrind) ;;
